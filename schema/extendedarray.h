@@ -1,0 +1,93 @@
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "toollib/namecompare.h"
+
+// How an ExtendedArray orders its elements: by the element's own operators,
+// except that plain names order without regard to letter case.
+template <class T>
+struct ArrayOrder {
+    static bool less(const T& a, const T& b) { return a < b; }
+    static bool equal(const T& a, const T& b) { return a == b; }
+};
+
+template <>
+struct ArrayOrder<std::string> {
+    static bool less(const std::string& a, const std::string& b) { return compareNames(a, b) < 0; }
+    static bool equal(const std::string& a, const std::string& b) { return namesEqual(a, b); }
+};
+
+// A sorted array of values. Elements stay in ascending order; an added element
+// goes after every element that is not greater than it, so duplicates keep the
+// order in which they were added.
+template <class T>
+class ExtendedArray {
+  public:
+    static constexpr std::size_t notFound = static_cast<std::size_t>(-1);
+
+    // Inserts a copy of `t` in order. False, with the array unchanged, when
+    // there is no memory to grow it.
+    bool Add(const T& t) {
+        try {
+            T copy(t);  // made first, so a failure leaves the array as it was
+            if (items.empty() || !ArrayOrder<T>::less(copy, items.back())) {
+                items.push_back(std::move(copy));  // the common case: input that arrives sorted
+            } else {
+                const auto at =
+                    std::upper_bound(items.begin(), items.end(), copy, &ArrayOrder<T>::less);
+                items.insert(at, std::move(copy));
+            }
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return true;
+    }
+
+    // The index of an element equal to `t`, found by halving, or notFound.
+    // Among equal elements it is the first that the halving meets, which the
+    // comparison report relies on, so the steps are kept exactly.
+    std::size_t Find(const T& t) const {
+        if (items.empty()) {
+            return notFound;
+        }
+        std::ptrdiff_t lower = 0;
+        std::ptrdiff_t upper = static_cast<std::ptrdiff_t>(items.size()) - 1;
+        while (lower < upper) {
+            const std::ptrdiff_t middle = (lower + upper) / 2;
+            if (ArrayOrder<T>::equal(items[middle], t)) {
+                return static_cast<std::size_t>(middle);
+            }
+            if (ArrayOrder<T>::less(items[middle], t)) {
+                lower = middle + 1;
+            } else {
+                upper = middle - 1;
+            }
+        }
+        if (lower == upper && ArrayOrder<T>::equal(items[lower], t)) {
+            return static_cast<std::size_t>(lower);
+        }
+        return notFound;
+    }
+
+    std::size_t count() const { return items.size(); }
+    bool empty() const { return items.empty(); }
+    const T& operator[](std::size_t i) const { return items[i]; }
+    typename std::vector<T>::const_iterator begin() const { return items.begin(); }
+    typename std::vector<T>::const_iterator end() const { return items.end(); }
+
+    // Equal when both hold the same number of elements and each pair at the
+    // same index is equal by the element order.
+    bool operator==(const ExtendedArray& b) const {
+        return std::equal(items.begin(), items.end(), b.items.begin(), b.items.end(),
+                          &ArrayOrder<T>::equal);
+    }
+    bool operator!=(const ExtendedArray& b) const { return !(*this == b); }
+
+  private:
+    std::vector<T> items;
+};

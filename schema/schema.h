@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <iostream>
+#include <string>
+
+#include "schema/attrdef.h"
+#include "schema/classdef.h"
+#include "schema/extendedarray.h"
+#include "schema/syntaxdef.h"
+
+class TextStreamParser;
+
+// One whole directory schema: the class, attribute and syntax definitions of
+// one source, each kind in its own sorted collection.
+class Schema {
+  public:
+    Schema() = default;
+    explicit Schema(std::string schemaName) : name(std::move(schemaName)) {}
+
+    // Schemas compare by name only.
+    bool operator==(const Schema& b) const;
+    bool operator!=(const Schema& b) const { return !(*this == b); }
+    bool operator<(const Schema& b) const;
+
+    // Writes the schema listing: each non-empty kind after a blank line and
+    // its header, or the single line "\tNONE" for an empty schema.
+    void write(std::ostream& stream) const;
+
+    // Read one section of a schema reference file (the listing layout). Each
+    // rewinds the parser first, so they may be called in any order. False when
+    // the section header is missing or is the last line of the file; the
+    // definitions read before a failure stay in the schema.
+    bool readClassDefs(TextStreamParser& tsp);
+    bool readAttrDefs(TextStreamParser& tsp);
+    bool readSyntaxDefs(TextStreamParser& tsp);
+
+    // Writes the difference report of this schema against `b` and returns 1
+    // when it lists any unique or differing definition, else 0.
+    int compare(const Schema& b, std::ostream& os = std::cout) const;
+
+    std::uint8_t whirly = 1;  // turn the spinner once per definition read
+    std::string name;
+    ExtendedArray<ClassDef> classDef;
+    ExtendedArray<AttrDef> attrDef;
+    ExtendedArray<SyntaxDef> syntaxDef;
+};

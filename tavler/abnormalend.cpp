@@ -1,0 +1,25 @@
+#include "tavler/abnormalend.h"
+
+#include <cstdlib>
+#include <iostream>
+
+TextStreamParser openOrEnd(const std::string& fileName) {
+    TextStreamParser tsp(fileName);
+    if (!tsp.isOpen()) {
+        cantOpen(fileName);
+    }
+    return tsp;
+}
+
+void cantOpen(const std::string& fileName) {
+    std::cout.flush();
+    std::cout << "\nCan't open " << fileName << '\n';
+    abnormalEnd();
+}
+
+void abnormalEnd() {
+    std::cout.flush();
+    std::cerr << "Abnormal program termination\n";
+    std::cerr.flush();
+    std::_Exit(3);
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+#include "toollib/txtparse/textstreamparser.h"
+
+// Opens `fileName` for the driver. A file that cannot be opened ends the whole
+// process: see cantOpen.
+TextStreamParser openOrEnd(const std::string& fileName);
+
+// The program's one abnormal end: what standard output already holds is
+// flushed, then "Can't open " and the name go to standard output,
+// "Abnormal program termination" to standard error, and the process exits
+// with status 3.
+[[noreturn]] void cantOpen(const std::string& fileName);
+
+// Ends the process the same way, without the "Can't open" line; used when
+// something unforeseen (such as exhausted memory) stops a run.
+[[noreturn]] void abnormalEnd();

@@ -1,0 +1,100 @@
+#include "tavler/printhelp.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <iostream>
+#include <string>
+
+namespace {
+
+// The screen's border, drawn with box-drawing characters in UTF-8.
+constexpr const char* topLeft = "\u250C";
+constexpr const char* topRight = "\u2510";
+constexpr const char* ruleLeft = "\u251C";
+constexpr const char* ruleRight = "\u2524";
+constexpr const char* bottomLeft = "\u2514";
+constexpr const char* bottomRight = "\u2518";
+constexpr const char* horizontal = "\u2500";
+constexpr const char* vertical = "\u2502";
+constexpr int innerWidth = 77;
+
+constexpr const char* version = "1.0   ";
+// The program carries its version in a form that can be found in the binary.
+[[maybe_unused]] constexpr const char* versionStamp = "VeRsIoN=1.0   ";
+
+void rule(std::ostream& os, const char* left, const char* right) {
+    os << left;
+    for (int k = 0; k < innerWidth; ++k) {
+        os << horizontal;
+    }
+    os << right;
+}
+
+void text(std::ostream& os, const char* inner) {
+    os << vertical << inner << vertical << '\n';
+}
+
+constexpr std::array<const char*, 3> purpose{
+    " Purpose: Compares the schema of two servers.                                ",
+    "                                                                             ",
+    " Syntax:  TAVLER    <schemaA> [<schemaB>] [/C | /A | /S]                     ",
+};
+
+constexpr std::array<const char*, 10> description{
+    " Description:                                                                ",
+    "   Displays the schema of <schemaA> or compares <schemaA> with <schemaB> and ",
+    "   displays their differences.  <schemaA> and <schemaB> may be a server name,",
+    "   a schema reference file(.ref), or a server list file(.lst).               ",
+    "                                                                             ",
+    " Options:                                                                    ",
+    "   NO options       List or compare class, attribute and syntax definitions  ",
+    "   /C               List or compare class definitions only.                  ",
+    "   /A               List or compare attribute definitions.                   ",
+    "   /S               List or compare syntax definitions.                      ",
+};
+
+constexpr std::array<const char*, 5> examples{
+    " Examples:                                                                   ",
+    "   TAVLER  serverA /C /A                                                     ",
+    "   TAVLER  serverA serverB /S                                                ",
+    "   TAVLER  411.ref serverB                                                   ",
+    "   TAVLER  serverB servers.lst                                               ",
+};
+
+}  // namespace
+
+void writeUsageScreen(std::ostream& os) {
+    rule(os, topLeft, topRight);
+    os << '\n';
+    os << vertical << " TAVLER                     General Usage Help                        ";
+    os << version;
+    os << ' ' << vertical << '\n';
+    rule(os, ruleLeft, ruleRight);
+    os << '\n';
+    for (const char* line : purpose) {
+        text(os, line);
+    }
+    rule(os, ruleLeft, ruleRight);
+    os << '\n';
+    for (const char* line : description) {
+        text(os, line);
+    }
+    rule(os, ruleLeft, ruleRight);
+    os << '\n';
+    for (const char* line : examples) {
+        text(os, line);
+    }
+    rule(os, ruleLeft, ruleRight);
+    os << '\n';
+    rule(os, bottomLeft, bottomRight);
+}
+
+void PrintHelp() {
+    // Escape sequences only go to a terminal, so a redirected screen is plain text.
+    if (isatty(STDOUT_FILENO) == 1) {
+        std::cout << "\x1b[H\x1b[2J";
+    }
+    writeUsageScreen(std::cout);
+    std::cout.flush();
+}

@@ -1,0 +1,165 @@
+// Runs the built program on each case folder under golden/ and compares its
+// standard output, standard error and exit status with the files kept there,
+// byte for byte.
+//
+// A case folder holds:
+//   args    - the command-line words, one per line
+//   copy    - optional: files of the source tree to put beside the inputs
+//   stdout, stderr, status - what the run must produce
+// and any input files, which are copied into a fresh directory that becomes
+// the program's working directory. With TAVLER_UPDATE_GOLDEN=1 in the
+// environment the expected files are rewritten from the actual run instead.
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/tempdir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path goldenDir = TAVLER_GOLDEN_DIR;
+const fs::path sourceDir = goldenDir.parent_path().parent_path().parent_path();
+const std::set<std::string> caseFiles{"args", "copy", "stdout", "stderr", "status"};
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> readLines(const fs::path& file) {
+    std::vector<std::string> lines;
+    std::ifstream in(file, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+struct RunResult {
+    std::string out;
+    std::string err;
+    int status = -1;
+};
+
+// Runs the program in `workDir` with `args`, standard input from /dev/null.
+RunResult runProgram(const fs::path& workDir, const std::vector<std::string>& args) {
+    const char* bin = std::getenv("TAVLER_BIN");
+    const fs::path outFile = workDir / ".stdout";
+    const fs::path errFile = workDir / ".stderr";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(workDir.c_str()) != 0) {
+            _exit(126);
+        }
+        const int in = open("/dev/null", O_RDONLY);
+        const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char*> argv{const_cast<char*>("tavler")};
+        for (const std::string& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(bin, argv.data());
+        _exit(127);
+    }
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    RunResult result;
+    result.out = readFile(outFile);
+    result.err = readFile(errFile);
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    fs::remove(outFile);
+    fs::remove(errFile);
+    return result;
+}
+
+std::vector<std::string> caseNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(goldenDir)) {
+        if (entry.is_directory()) {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Shows both texts with their control characters visible, for a readable diff.
+std::string visible(const std::string& text) {
+    std::string shown;
+    for (char c : text) {
+        if (c == '\t') {
+            shown += "\\t";
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\n') {
+            shown += "\\n\n";
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+class Golden : public testing::TestWithParam<std::string> {};
+
+TEST_P(Golden, OutputMatches) {
+    const fs::path caseDir = goldenDir / GetParam();
+    ScopedTempDir work;
+    for (const auto& entry : fs::directory_iterator(caseDir)) {
+        if (caseFiles.count(entry.path().filename().string()) == 0) {
+            fs::copy(entry.path(), work.path() / entry.path().filename(),
+                     fs::copy_options::recursive);
+        }
+    }
+    if (fs::exists(caseDir / "copy")) {
+        for (const std::string& file : readLines(caseDir / "copy")) {
+            fs::copy(sourceDir / file, work.path() / fs::path(file).filename());
+        }
+    }
+
+    const RunResult run = runProgram(work.path(), readLines(caseDir / "args"));
+
+    if (std::getenv("TAVLER_UPDATE_GOLDEN") != nullptr) {
+        std::ofstream(caseDir / "stdout", std::ios::binary) << run.out;
+        std::ofstream(caseDir / "stderr", std::ios::binary) << run.err;
+        std::ofstream(caseDir / "status") << run.status << '\n';
+        GTEST_SKIP() << "golden files rewritten";
+    }
+    EXPECT_EQ(visible(readFile(caseDir / "stdout")), visible(run.out)) << "standard output";
+    EXPECT_EQ(visible(readFile(caseDir / "stderr")), visible(run.err)) << "standard error";
+    EXPECT_EQ(std::stoi(readFile(caseDir / "status")), run.status) << "exit status";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Golden, testing::ValuesIn(caseNames()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                             std::string name = info.param;
+                             std::replace_if(
+                                 name.begin(), name.end(),
+                                 [](char c) {
+                                     return !std::isalnum(static_cast<unsigned char>(c));
+                                 },
+                                 '_');
+                             return name;
+                         });
+
+}  // namespace

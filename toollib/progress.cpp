@@ -1,0 +1,23 @@
+#include "toollib/progress.h"
+
+#include <iostream>
+
+void whirlyGig() {
+    static unsigned int n = 0;  // wraps at a multiple of 4, so the turn stays even
+    static const char gig[] = {'|', '/', '-', '\\'};
+    ++n;
+    std::cerr << gig[n % 4] << '\r';
+}
+
+void updateMsg(const std::string& msg) {
+    constexpr std::size_t width = 77;
+    // Listing text written so far goes out first, so that on a shared terminal
+    // the status line never lands in the middle of it.
+    std::cout.flush();
+    std::string text = msg.substr(0, width);
+    text.resize(width, ' ');
+    std::cerr << "  " << text << '\r';
+    if (!msg.empty()) {
+        whirlyGig();
+    }
+}

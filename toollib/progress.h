@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+// Console progress on standard error: a status line overwritten in place and a
+// spinner in its first column. Neither writes a line end, so a listing
+// redirected from standard output never holds progress text.
+
+// Advances the process-wide spinner and writes its character and a carriage return.
+void whirlyGig();
+
+// Writes `msg` as the status line (cut or padded to 77 characters after two
+// spaces); a non-empty message also turns the spinner, an empty one blanks the line.
+void updateMsg(const std::string& msg);
