@@ -1,0 +1,122 @@
+#include "schema/extendedarray.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "schema/attrdef.h"
+#include "schema/classdef.h"
+#include "schema/schema.h"
+
+namespace {
+
+constexpr std::size_t notFound = static_cast<std::size_t>(-1);
+
+std::vector<std::string> namesOf(const ExtendedArray<AttrDef>& defs) {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < defs.count(); ++i) {
+        names.push_back(defs[i].name);
+    }
+    return names;
+}
+
+std::vector<std::string> membersOf(const ExtendedArray<std::string>& list) {
+    return {list.begin(), list.end()};
+}
+
+ExtendedArray<std::string> listOf(std::initializer_list<const char*> names) {
+    ExtendedArray<std::string> list;
+    for (const char* n : names) {
+        list.Add(n);
+    }
+    return list;
+}
+
+}  // namespace
+
+TEST(ExtendedArray, KeepsAscendingOrderAndPutsLaterEqualNamesAfterEarlierOnes) {
+    ExtendedArray<AttrDef> attrs;
+    EXPECT_TRUE(attrs.Add(AttrDef("cn")));
+    EXPECT_TRUE(attrs.Add(AttrDef("CN")));
+    EXPECT_TRUE(attrs.Add(AttrDef("Age")));
+    EXPECT_EQ(namesOf(attrs), (std::vector<std::string>{"Age", "cn", "CN"}));
+
+    ExtendedArray<std::string> names = listOf({"b", "A", "zeta", "a", "B", "A_B", "AB", "Ab"});
+    EXPECT_EQ(membersOf(names),
+              (std::vector<std::string>{"A", "a", "AB", "Ab", "A_B", "b", "B", "zeta"}));
+}
+
+TEST(ExtendedArray, FindReturnsTheEqualElementThatTheHalvingMeetsFirst) {
+    ExtendedArray<AttrDef> attrs;
+    EXPECT_EQ(attrs.Find(AttrDef("cn")), notFound);
+    attrs.Add(AttrDef("cn"));
+    EXPECT_EQ(attrs.Find(AttrDef("CN")), 0u);
+    EXPECT_EQ(attrs.Find(AttrDef("c")), notFound);
+    attrs.Add(AttrDef("CN"));
+    EXPECT_EQ(attrs.Find(AttrDef("Age")), notFound);  // the halving steps below the first element
+    attrs.Add(AttrDef("Age"));
+    EXPECT_EQ(attrs.Find(AttrDef("Cn")), 1u);
+    EXPECT_EQ(attrs.Find(AttrDef("AGE")), 0u);
+    EXPECT_EQ(attrs.Find(AttrDef("zz")), notFound);
+    EXPECT_EQ(attrs.Find(AttrDef("A")), notFound);
+
+    // a, c, C, C, d: the middle element is met first, not the first equal one.
+    ExtendedArray<std::string> names = listOf({"d", "a", "c", "C", "C"});
+    EXPECT_EQ(names.Find("c"), 2u);
+    EXPECT_EQ(names.Find("D"), 4u);
+    EXPECT_EQ(names.Find("b"), notFound);
+}
+
+TEST(ExtendedArray, DefinitionArraysAreEqualWhenTheyHoldTheSameNamesInTheSameOrder) {
+    ExtendedArray<ClassDef> a;
+    ExtendedArray<ClassDef> b;
+    a.Add(ClassDef("Top", 0x01));
+    a.Add(ClassDef("Device", 0));
+    b.Add(ClassDef("DEVICE", 0x1F));
+    ClassDef top("top", 0x04);
+    top.add(MANDATORY, "cn");
+    b.Add(top);
+    EXPECT_TRUE(a == b);
+    EXPECT_FALSE(a != b);
+
+    b.Add(ClassDef("TOP", 0));
+    EXPECT_FALSE(a == b);
+    EXPECT_FALSE(b == a);
+    EXPECT_TRUE(a != b);
+
+    ExtendedArray<ClassDef> other;
+    other.Add(ClassDef("Top", 0x01));
+    other.Add(ClassDef("Devices", 0));
+    EXPECT_FALSE(a == other);
+    EXPECT_TRUE(ExtendedArray<ClassDef>() == ExtendedArray<ClassDef>());
+}
+
+TEST(ExtendedArray, NameListsCompareWithoutRegardToCase) {
+    EXPECT_TRUE(listOf({"Top", "mail"}) == listOf({"MAIL", "top"}));
+    EXPECT_FALSE(listOf({"Top", "mail"}) == listOf({"MAIL", "top", "Top"}));
+    EXPECT_FALSE(listOf({"Top"}) == listOf({"Tops"}));
+    EXPECT_EQ(listOf({"Top", "mail"}).Find("TOP"), 1u);
+}
+
+TEST(Schema, ComparesByNameOnlyAndStartsWithProgressOn) {
+    Schema a;
+    EXPECT_EQ(a.whirly, 1);
+    EXPECT_TRUE(a.name.empty());
+    EXPECT_EQ(a.classDef.count() + a.attrDef.count() + a.syntaxDef.count(), 0u);
+
+    a.name = "srv1";
+    a.classDef.Add(ClassDef("Top", 0));
+    Schema b;
+    b.name = "SRV1";
+    b.attrDef.Add(AttrDef("cn"));
+    EXPECT_TRUE(a == b);
+    EXPECT_FALSE(a != b);
+    EXPECT_FALSE(a < b);
+    EXPECT_EQ(a.whirly, 1);
+
+    b.name = "srv2";
+    EXPECT_TRUE(a != b);
+    EXPECT_TRUE(a < b);
+    EXPECT_FALSE(b < a);
+}
