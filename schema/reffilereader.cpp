@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "schema/flagnames.h"
 #include "schema/schema.h"
@@ -17,24 +18,32 @@ constexpr const char* attrHeader = "Attribute Definitions";
 constexpr const char* syntaxHeader = "Syntax Definitions";
 
 // Reads the section under `header` up to either of the stop headers, an
-// indented line where a name is due, or the end of the file. `makeDef` builds
-// a definition from its name line, `readSubLine` applies one indented line to
-// it, and `store` adds the finished definition to the schema.
-template <class MakeDef, class ReadSubLine, class Store>
+// indented line where a name is due, or the end of the file, into
+// `collection`. `makeDef` builds a definition from its name line and
+// `readSubLine` applies one indented line to it.
+template <class Def, class MakeDef, class ReadSubLine>
 bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const char* stop1,
-                 const char* stop2, MakeDef makeDef, ReadSubLine readSubLine, Store store) {
+                 const char* stop2, MakeDef makeDef, ReadSubLine readSubLine,
+                 ExtendedArray<Def>& collection) {
+    // Definitions are gathered first and sorted in at the end, so that a huge
+    // file in no particular order does not cost quadratic time.
+    std::vector<Def> read;
+    const auto finish = [&collection, &read] {
+        collection.AddAll(std::move(read));
+        return true;
+    };
     tsp.rewind();
     if (!tsp.getLine(header) || !tsp.getLine()) {
         return false;
     }
     for (;;) {
         if (tsp.wasWhite || namesEqual(tsp.line, stop1) || namesEqual(tsp.line, stop2)) {
-            return true;
+            return finish();
         }
         if (whirly) {
             whirlyGig();
         }
-        auto def = makeDef(tsp.line);
+        Def def = makeDef(tsp.line);
         // A name line that ends the file is a whole definition: a listing whose
         // last definition has no sub-lines must read back complete.
         bool more = tsp.getLine();
@@ -42,9 +51,9 @@ bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const c
             readSubLine(def, tsp.line);
             more = tsp.getLine();
         }
-        store(def);
+        read.push_back(std::move(def));
         if (!more) {
-            return true;
+            return finish();
         }
     }
 }
@@ -75,7 +84,7 @@ bool Schema::readClassDefs(TextStreamParser& tsp) {
             }
             classdef.add(*classtype, line);
         },
-        [this](const ClassDef& classdef) { classDef.Add(classdef); });
+        classDef);
 }
 
 bool Schema::readAttrDefs(TextStreamParser& tsp) {
@@ -99,7 +108,7 @@ bool Schema::readAttrDefs(TextStreamParser& tsp) {
                 }
             }
         },
-        [this](const AttrDef& attrdef) { attrDef.Add(attrdef); });
+        attrDef);
 }
 
 bool Schema::readSyntaxDefs(TextStreamParser& tsp) {
@@ -116,5 +125,5 @@ bool Schema::readSyntaxDefs(TextStreamParser& tsp) {
                 }
             }
         },
-        [this](const SyntaxDef& syntaxdef) { syntaxDef.Add(syntaxdef); });
+        syntaxDef);
 }

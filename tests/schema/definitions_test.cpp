@@ -31,13 +31,9 @@ ClassDef fullClass(const std::string& name, std::uint32_t flags) {
 }  // namespace
 
 TEST(Definitions, NamesDecideEqualityAndOrderWithoutRegardToCase) {
-    ClassDef top("Top", 0x01);
-    top.add(MANDATORY, "Object Class");
+    const ClassDef top = fullClass("Top", 0x01);
     const ClassDef upper("TOP", 0x1F);
-    EXPECT_TRUE(top == upper);
-    EXPECT_FALSE(top != upper);
-    EXPECT_FALSE(top < upper);
-    EXPECT_FALSE(upper < top);
+    EXPECT_TRUE(top == upper && !(top != upper) && !(top < upper) && !(upper < top));
     EXPECT_TRUE(ClassDef("AB", 0) < ClassDef("A_B", 0));  // '_' is above every capital
     EXPECT_TRUE(ClassDef("Alias", 0) < ClassDef("ALIASES", 0));
     EXPECT_TRUE(ClassDef("Alias", 0) != ClassDef("ALIASES", 0));
@@ -59,15 +55,10 @@ TEST(ClassDef, AddFillsTheSelectedListInOrderAndReplacesFlags) {
     def.add(CONTAINMENT, "b");
     def.add(CONTAINMENT, "A");
     def.add(CONTAINMENT, "a");
-    EXPECT_EQ(std::vector<std::string>(def.containment.begin(), def.containment.end()),
-              (std::vector<std::string>{"A", "a", "b"}));
-    EXPECT_EQ(def.superClasses.count() + def.namedBy.count() + def.mandatory.count() +
-                  def.optional.count(),
-              0u);
-
     def.add(0x01);
     def.add(0x04);
-    EXPECT_EQ(def.flags, 0x04u);
+    EXPECT_EQ(printed(def),
+              "Gadget\n\tFlags\n\t\tDS_NONREMOVABLE_CLASS\n\tContainment\n\t\tA\n\t\ta\n\t\tb\n");
 
     EXPECT_EQ(printed(fullClass("Person", 0)),
               "Person\n"
@@ -87,34 +78,21 @@ TEST(ClassDef, AddingUnderFlagsReportsAnErrorAndChangesNothing) {
     EXPECT_EQ(out.text(),
               "Error occurred adding a class definition!\n"
               "Error occurred adding a class definition!\n");
-    EXPECT_EQ(def.flags, 0x03u);
-    EXPECT_EQ(def.superClasses.count() + def.containment.count() + def.namedBy.count() +
-                  def.mandatory.count() + def.optional.count(),
-              5u);
     EXPECT_EQ(printed(def), before);
 }
 
 TEST(AttrDef, NoSyntaxUntilOneIsSetAndSettersReplace) {
     const AttrDef none;
-    EXPECT_EQ(none.syntax, 0xFFFFFFFFu);
-    EXPECT_EQ(none.flags, 0u);
-    EXPECT_TRUE(none.name.empty());
-
+    EXPECT_TRUE(none.syntax == 0xFFFFFFFFu && none.flags == 0 && none.name.empty());
     AttrDef cn("CN");
-    EXPECT_EQ(cn.syntax, 0xFFFFFFFFu);
-    EXPECT_EQ(cn.flags, 0u);
     EXPECT_EQ(printed(cn), "CN\n");
     cn.addSyntax(0);
-    EXPECT_EQ(cn.syntax, 0u);
-    EXPECT_EQ(printed(cn), "CN\n\tSyntax\n\t\tSYN_UNKNOWN\n");
     cn.addFlags(0x01);
     cn.addFlags(0x08);
-    EXPECT_EQ(cn.flags, 0x08u);
+    EXPECT_EQ(printed(cn), "CN\n\tFlags\n\t\tDS_READ_ONLY_ATTR\n\tSyntax\n\t\tSYN_UNKNOWN\n");
 
     const AttrDef full(9, 0x41, "Photo");  // syntax, flags, name
-    EXPECT_EQ(full.name, "Photo");
-    EXPECT_EQ(full.flags, 0x41u);
-    EXPECT_EQ(full.syntax, 9u);
+    EXPECT_TRUE(full.name == "Photo" && full.flags == 0x41 && full.syntax == 9);
 }
 
 TEST(Definitions, CopiesKeepUnnamedBitsAndShareNothingWithTheirSource) {
@@ -123,24 +101,21 @@ TEST(Definitions, CopiesKeepUnnamedBitsAndShareNothingWithTheirSource) {
     clsCopy.add(MANDATORY, "Given Name");
     clsCopy.name = "Other";
     EXPECT_EQ(clsCopy.flags, 0x80000020u);
-    EXPECT_EQ(cls.mandatory.count(), 1u);
-    EXPECT_EQ(cls.name, "Person");
+    EXPECT_EQ(printed(cls), printed(fullClass("Person", 0x20)));
 
     AttrDef attr(5, 0x800, "Phone");
     AttrDef attrCopy;
     attrCopy = attr;
     attr.addSyntax(6);
-    EXPECT_EQ(attrCopy.flags, 0x800u);
-    EXPECT_EQ(attrCopy.syntax, 5u);
+    EXPECT_TRUE(attrCopy.flags == 0x800 && attrCopy.syntax == 5);
 
     SyntaxDef syn("Stream", 0x8400);
     const SyntaxDef synCopy = syn;
     syn.add(0);
-    EXPECT_EQ(synCopy.flags, 0x8400u);
-    EXPECT_EQ(synCopy.name, "Stream");
+    EXPECT_TRUE(synCopy.flags == 0x8400 && synCopy.name == "Stream");
 }
 
-TEST(ClassDifference, RecordsOnlyTheFlagsAndMembersThatTheOtherClassLacks) {
+TEST(ClassDefDifference, RecordsOnlyTheFlagsAndMembersThatTheOtherClassLacks) {
     const ClassDef a = fullClass("Person", 0x01);
     ClassDef same = fullClass("PERSON", 0x01);
     ClassDef record("Person", 0);
@@ -153,10 +128,8 @@ TEST(ClassDifference, RecordsOnlyTheFlagsAndMembersThatTheOtherClassLacks) {
     more.add(NAMEDBY, "cn");
     more.add(OPT, "Surname");
     more.add(OPT, "title");
-    EXPECT_FALSE(a.isDifferent(more, record) && false);
     ClassDef forA("Person", 0);
     EXPECT_TRUE(a.isDifferent(more, forA));
-    EXPECT_EQ(forA.flags, 0u);
     EXPECT_EQ(printed(forA), "Person\n\tMandatory Attributes\n\t\tSurname\n");
 
     ClassDef forMore("person", 0);
@@ -172,7 +145,7 @@ TEST(ClassDifference, RecordsOnlyTheFlagsAndMembersThatTheOtherClassLacks) {
     EXPECT_EQ(printed(forUnnamed), "Person\n\tFlags\n");
 }
 
-TEST(AttrDifference, FlagsAreOneSidedAndASyntaxDifferenceShowsInBothDirections) {
+TEST(AttrDefDifference, FlagsAreOneSidedAndASyntaxDifferenceShowsInBothDirections) {
     const AttrDef single(3, 0x01, "Color");
     const AttrDef more(3, 0x41, "COLOR");
     AttrDef record("Color");
@@ -189,17 +162,17 @@ TEST(AttrDifference, FlagsAreOneSidedAndASyntaxDifferenceShowsInBothDirections) 
     EXPECT_EQ(printed(forString), "Color\n\tSyntax\n\t\tSYN_CI_STRING\n");
     EXPECT_EQ(printed(forInteger), "Color\n\tSyntax\n\t\tSYN_INTEGER\n");
 
-    const AttrDef noSyntax(0xFFFFFFFF, 0x05, "Color");
+    const AttrDef noSyntax(0xFFFFFFFF, 0x01, "Color");
     AttrDef forNone("Color");
     AttrDef forSome("Color");
     EXPECT_TRUE(noSyntax.isDifferent(single, forNone));
     EXPECT_EQ(forNone.syntax, 0xFFFFFFFFu);
-    EXPECT_EQ(printed(forNone), "Color\n\tFlags\n\t\tDS_NONREMOVABLE_ATTR\n");
+    EXPECT_EQ(printed(forNone), "Color\n");
     EXPECT_TRUE(single.isDifferent(noSyntax, forSome));
     EXPECT_EQ(printed(forSome), "Color\n\tSyntax\n\t\tSYN_CI_STRING\n");
 }
 
-TEST(SyntaxDifference, RecordsTheExtraFlagsOverSixteenBits) {
+TEST(SyntaxDefDifference, RecordsTheExtraFlagsOverSixteenBits) {
     const SyntaxDef a("Case Ignore", 0x8011);
     SyntaxDef record("Case Ignore", 0);
     EXPECT_FALSE(a.isDifferent(SyntaxDef("CASE IGNORE", 0xFFFF), record));
@@ -209,10 +182,10 @@ TEST(SyntaxDifference, RecordsTheExtraFlagsOverSixteenBits) {
     EXPECT_EQ(printed(record), "Case Ignore\n\tFlags\n\t\tDS_IGNORE_CASE\n");
 }
 
-TEST(Difference, DefinitionsOfDifferentNamesAreNotCompared) {
+TEST(DefDifference, DefinitionsOfDifferentNamesAreNotCompared) {
+    ClassDef classRecord = fullClass("Queue", 0x02);
+    const std::string classBefore = printed(classRecord);
     StreamCapture out(std::cout);
-    ClassDef classRecord("Queue", 0x02);
-    classRecord.add(OPT, "Kept");
     EXPECT_FALSE(fullClass("Queue", 0x1F).isDifferent(ClassDef("Printer", 0), classRecord));
     AttrDef attrRecord(7, 0x04, "Color");
     EXPECT_FALSE(AttrDef(3, 1, "Color").isDifferent(AttrDef("Colour"), attrRecord));
@@ -223,12 +196,6 @@ TEST(Difference, DefinitionsOfDifferentNamesAreNotCompared) {
               "Cannot compare attribute definitions of different names.\n"
               "Cannot compare syntax definitions of different names.\n");
 
-    EXPECT_EQ(classRecord.flags, 0x02u);
-    EXPECT_EQ(classRecord.superClasses.count() + classRecord.containment.count() +
-                  classRecord.namedBy.count() + classRecord.mandatory.count(),
-              0u);
-    EXPECT_EQ(classRecord.optional.count(), 1u);
-    EXPECT_EQ(attrRecord.flags, 0x04u);
-    EXPECT_EQ(attrRecord.syntax, 7u);
-    EXPECT_EQ(syntaxRecord.flags, 0x01u);
+    EXPECT_EQ(printed(classRecord), classBefore);
+    EXPECT_TRUE(attrRecord.flags == 0x04 && attrRecord.syntax == 7 && syntaxRecord.flags == 0x01);
 }

@@ -90,7 +90,10 @@ bool TextStreamParser::readPhysicalLine() {
 bool TextStreamParser::getLine() {
     for (;;) {
         wasWhite = false;
-        if (atEnd) {
+        // Peeking tells the end of the file before a read meets it, so a file
+        // that ends in a newline has no empty line after its last one.
+        if (atEnd || is == nullptr || is->rdbuf()->sgetc() == std::char_traits<char>::eof()) {
+            atEnd = true;
             return false;
         }
         readPhysicalLine();

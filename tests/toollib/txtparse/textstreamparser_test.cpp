@@ -164,6 +164,10 @@ TEST(TextStreamParser, StrippingAndCommentSkippingCanBeTurnedOff) {
     auto raw = TextStreamParser::fromText("  a \n\n; c\n\tb");
     raw.stripWhiteSpace(false);
     EXPECT_EQ(allLines(raw), (Lines{"  a ", "", "\tb"}));
+    // The newline that ends the file is not followed by an empty line.
+    auto ending = TextStreamParser::fromText("a\n\nb\n");
+    ending.stripWhiteSpace(false);
+    EXPECT_EQ(allLines(ending), (Lines{"a", "", "b"}));
     auto indented = TextStreamParser::fromText("\tb");
     indented.stripWhiteSpace(false);
     ASSERT_TRUE(indented.getLine());
