@@ -10,6 +10,6 @@ fi
 cmake --build build-release --parallel 2 >/dev/null
 
 status=0
-build-release/tavler/tavler examples/base.ref examples/site.ref || status=$?
+(cd examples && ../build-release/tavler/tavler base.ref site.ref) || status=$?
 # Status 1 means the two schemas differ, which is what the examples show.
 [ "$status" -le 1 ]
