@@ -120,6 +120,44 @@ std::string visible(const std::string& text) {
     return shown;
 }
 
+// Runs the program without arguments with its standard output on a
+// pseudo-terminal and returns what the terminal received.
+std::string usageOnTerminal() {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        return "no pseudo-terminal";
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+        dup2(slave, 1);
+        const char* bin = std::getenv("TAVLER_BIN");
+        execl(bin, "tavler", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::string received;
+    char buf[4096];
+    for (ssize_t got; (got = read(master, buf, sizeof buf)) > 0;) {
+        received.append(buf, static_cast<std::size_t>(got));
+    }
+    waitpid(pid, nullptr, 0);
+    close(master);
+    return received;
+}
+
+TEST(UsageScreen, ClearsTheScreenOnlyOnATerminal) {
+    const std::string screen = usageOnTerminal();
+    const std::string clear = "\x1b[H\x1b[2J";
+    ASSERT_EQ(screen.substr(0, clear.size()), clear);
+    // The rest is the plain screen, the terminal turning each line end into
+    // a carriage return and a line end.
+    std::string plain = readFile(goldenDir / "usage_no_arguments" / "stdout");
+    for (std::size_t at = 0; (at = plain.find('\n', at)) != std::string::npos; at += 2) {
+        plain.insert(at, 1, '\r');
+    }
+    EXPECT_EQ(screen.substr(clear.size()), plain);
+}
+
 class Golden : public testing::TestWithParam<std::string> {};
 
 TEST_P(Golden, OutputMatches) {
