@@ -23,7 +23,7 @@ std::unique_ptr<std::istream> openForReading(const std::string& fileName) {
 
 }  // namespace
 
-TextStreamParser::TextStreamParser(std::string fileName)
+TextStreamParser::TextStreamParser(const std::string& fileName)
     : TextStreamParser(openForReading(fileName), fileName) {}
 
 TextStreamParser::TextStreamParser(std::unique_ptr<std::istream> stream, std::string fileName)

@@ -15,7 +15,7 @@ class TextStreamParser {
 
     // Opens `fileName` for reading. Whether that worked is told by isOpen();
     // a directory does not count as an open file.
-    explicit TextStreamParser(std::string fileName);
+    explicit TextStreamParser(const std::string& fileName);
 
     // A parser over text held in memory; `fileName` only names it.
     static TextStreamParser fromText(std::string text, std::string fileName = "");
