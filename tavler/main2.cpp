@@ -117,5 +117,11 @@ int invocation(int argc, char** argv, int depth) {
 }  // namespace
 
 int main2(int argc, char** argv) {
-    return invocation(argc, argv, 0);
+    const int status = invocation(argc, argv, 0);
+    // A listing that never reached its file must not end as a success.
+    if (!std::cout.flush()) {
+        std::cerr << "Could not write standard output.\n";
+        return 1;
+    }
+    return status;
 }

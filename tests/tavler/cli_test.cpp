@@ -58,9 +58,12 @@ struct RunResult {
 };
 
 // Runs the program in `workDir` with `args`, standard input from /dev/null.
-RunResult runProgram(const fs::path& workDir, const std::vector<std::string>& args) {
+RunResult runProgram(const fs::path& workDir, const std::vector<std::string>& args,
+                     fs::path outFile = {}) {
     const char* bin = std::getenv("TAVLER_BIN");
-    const fs::path outFile = workDir / ".stdout";
+    if (outFile.empty()) {
+        outFile = workDir / ".stdout";
+    }
     const fs::path errFile = workDir / ".stderr";
     const pid_t pid = fork();
     if (pid == 0) {
@@ -84,10 +87,15 @@ RunResult runProgram(const fs::path& workDir, const std::vector<std::string>& ar
     int wstatus = 0;
     waitpid(pid, &wstatus, 0);
     RunResult result;
-    result.out = readFile(outFile);
+    const bool ownOutput = outFile.parent_path() == workDir;
+    if (ownOutput) {
+        result.out = readFile(outFile);
+    }
     result.err = readFile(errFile);
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    fs::remove(outFile);
+    if (ownOutput) {
+        fs::remove(outFile);
+    }
     fs::remove(errFile);
     return result;
 }
@@ -156,6 +164,14 @@ TEST(UsageScreen, ClearsTheScreenOnlyOnATerminal) {
         plain.insert(at, 1, '\r');
     }
     EXPECT_EQ(screen.substr(clear.size()), plain);
+}
+
+TEST(StandardOutput, AListingThatCannotBeWrittenIsAFailure) {
+    ScopedTempDir work;
+    fs::copy(sourceDir / "examples" / "base.ref", work.path() / "base.ref");
+    const RunResult run = runProgram(work.path(), {"base.ref"}, "/dev/full");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Could not write standard output.\n"), std::string::npos);
 }
 
 class Golden : public testing::TestWithParam<std::string> {};
