@@ -4,6 +4,7 @@
 
 #include <array>
 #include <iostream>
+#include <span>
 #include <string>
 
 namespace {
@@ -70,20 +71,14 @@ void writeUsageScreen(std::ostream& os) {
     os << vertical << " TAVLER                     General Usage Help                        ";
     os << version;
     os << ' ' << vertical << '\n';
-    rule(os, ruleLeft, ruleRight);
-    os << '\n';
-    for (const char* line : purpose) {
-        text(os, line);
-    }
-    rule(os, ruleLeft, ruleRight);
-    os << '\n';
-    for (const char* line : description) {
-        text(os, line);
-    }
-    rule(os, ruleLeft, ruleRight);
-    os << '\n';
-    for (const char* line : examples) {
-        text(os, line);
+    // Each block of text lines stands under a rule, and one more rule closes the last.
+    const std::array<std::span<const char* const>, 3> blocks{purpose, description, examples};
+    for (std::span<const char* const> block : blocks) {
+        rule(os, ruleLeft, ruleRight);
+        os << '\n';
+        for (const char* line : block) {
+            text(os, line);
+        }
     }
     rule(os, ruleLeft, ruleRight);
     os << '\n';
