@@ -82,20 +82,18 @@ int invocation(int argc, char** argv, int depth) {
         if (containsName(arg, ".lst")) {
             return listRun(argc, argv, arg, typed.getArg(i), depth);
         }
+        schema[i].name = arg;
         if (containsName(arg, ".ref")) {
             tsp.emplace(openOrEnd(typed.getArg(i)));
-            schema[i].name = arg;
-        } else {
-            schema[i].name = arg;
-            if (!attachServer(arg)) {
-                return 1;
-            }
+        } else if (!attachServer(arg)) {
+            return 1;
         }
         for (const Kind& kind : kinds) {
             if (cmd.getSwitchCount() != 0 && !cmd.isSwitch(kind.letter)) {
                 continue;
             }
             updateMsg(schema[i].name + kind.message);
+            // A server position has no reader until directory access exists.
             if (!tsp || !(schema[i].*kind.read)(*tsp)) {
                 return 1;
             }

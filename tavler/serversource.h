@@ -7,6 +7,6 @@
 // the 32-bit pattern in lower-case hexadecimal (-601 shows as -601:fffffda7).
 std::string formatCode(std::int32_t code);
 
-// Attaches schema position to the server `serverName`. On failure the reason
+// Connects to the server `serverName` for reading its schema. On failure the reason
 // has been written on standard output and the result is false.
 bool attachServer(const std::string& serverName);
