@@ -6,9 +6,10 @@
 
 namespace {
 
-constexpr std::array<FlagName, 5> classFlags{{
+constexpr std::array<FlagName, 6> classFlags{{
     {0x10, "DS_AMBIGUOUS_CONTAINMENT"},
     {0x08, "DS_AMBIGUOUS_NAMING"},
+    {0x20, "DS_AUXILIARY_CLASS"},
     {0x01, "DS_CONTAINER_CLASS"},
     {0x02, "DS_EFFECTIVE_CLASS"},
     {0x04, "DS_NONREMOVABLE_CLASS"},

@@ -9,6 +9,7 @@
 #include "schema/extendedarray.h"
 #include "schema/syntaxdef.h"
 
+class DSContext;
 class TextStreamParser;
 
 // One whole directory schema: the class, attribute and syntax definitions of
@@ -34,6 +35,16 @@ class Schema {
     bool readClassDefs(TextStreamParser& tsp);
     bool readAttrDefs(TextStreamParser& tsp);
     bool readSyntaxDefs(TextStreamParser& tsp);
+
+    // Read every definition of one kind from the directory server of
+    // `connHandle`, through `dsContext`, which the caller has directed to that
+    // connection. 1 on success; 0 after any failure, with one line on standard
+    // output that says which (a library call and its code, or an answer from
+    // another server than the one asked). The definitions read before a
+    // failure stay in the schema.
+    int readClassDefs(std::uint32_t connHandle, DSContext& dsContext);
+    int readAttrDefs(std::uint32_t connHandle, DSContext& dsContext);
+    int readSyntaxDefs(std::uint32_t connHandle, DSContext& dsContext);
 
     // Writes the difference report of this schema against `b` and returns 1
     // when it lists any unique or differing definition, else 0.

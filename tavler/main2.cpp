@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "dscontext/dscontext.h"
 #include "schema/schema.h"
 #include "tavler/abnormalend.h"
 #include "tavler/cmdline.h"
@@ -54,17 +55,25 @@ int listRun(int argc, char** argv, const std::string& listArg, const std::string
 struct Kind {
     const char* letter;
     const char* message;
-    bool (Schema::*read)(TextStreamParser&);
+    bool (Schema::*readFile)(TextStreamParser&);
+    int (Schema::*readServer)(std::uint32_t, DSContext&);
 };
 
 constexpr std::array<Kind, 3> kinds{{
-    {"C", ": Reading Class Definitions", &Schema::readClassDefs},
-    {"A", ": Reading Attribute Definitions", &Schema::readAttrDefs},
-    {"S", ": Reading Syntax Definitions", &Schema::readSyntaxDefs},
+    {"C", ": Reading Class Definitions", &Schema::readClassDefs, &Schema::readClassDefs},
+    {"A", ": Reading Attribute Definitions", &Schema::readAttrDefs, &Schema::readAttrDefs},
+    {"S", ": Reading Syntax Definitions", &Schema::readSyntaxDefs, &Schema::readSyntaxDefs},
 }};
 
 int invocation(int argc, char** argv, int depth) {
+    // The contexts come first, so the directory library is used even when
+    // only the usage screen follows.
+    std::array<DSContext, 2> dsContext;
     std::array<Schema, 2> schema;
+    ServerState server;
+    for (std::size_t i = 0; i < dsContext.size(); ++i) {
+        server.contextHandle[i] = dsContext[i].getContextHandle();
+    }
     // The words as typed name the files to open; the upper-case copy names
     // the schemas in all output.
     const CMDLine typed(argc, argv, '/');
@@ -78,23 +87,29 @@ int invocation(int argc, char** argv, int depth) {
 
     for (int i = 0; i < cmd.getArgCount(); ++i) {
         const std::string arg = cmd.getArg(i);
+        const std::size_t at = static_cast<std::size_t>(i);
         std::optional<TextStreamParser> tsp;
-        if (containsName(arg, ".lst")) {
+        // A word with a server scheme names a server even with ".lst" or
+        // ".ref" inside it (a path or a host name may hold either).
+        const bool schemeServer = hasServerScheme(arg);
+        if (!schemeServer && containsName(arg, ".lst")) {
             return listRun(argc, argv, arg, typed.getArg(i), depth);
         }
-        schema[i].name = arg;
-        if (containsName(arg, ".ref")) {
+        schema[at].name = arg;
+        if (!schemeServer && containsName(arg, ".ref")) {
             tsp.emplace(openOrEnd(typed.getArg(i)));
-        } else if (!attachServer(arg)) {
+        } else if (!attachServer(server, i, arg, typed.getArg(i))) {
             return 1;
         }
         for (const Kind& kind : kinds) {
             if (cmd.getSwitchCount() != 0 && !cmd.isSwitch(kind.letter)) {
                 continue;
             }
-            updateMsg(schema[i].name + kind.message);
-            // A server position has no reader until directory access exists.
-            if (!tsp || !(schema[i].*kind.read)(*tsp)) {
+            updateMsg(schema[at].name + kind.message);
+            const bool read = tsp ? (schema[at].*kind.readFile)(*tsp)
+                                  : (schema[at].*kind.readServer)(server.connHandle[at],
+                                                                  dsContext[at]) != 0;
+            if (!read) {
                 return 1;
             }
         }
@@ -109,6 +124,7 @@ int invocation(int argc, char** argv, int depth) {
         schema[0].write(std::cout);
     }
     updateMsg("");
+    closeServers(server);
     return error ? 1 : 0;
 }
 

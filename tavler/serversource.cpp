@@ -1,24 +1,57 @@
 #include "tavler/serversource.h"
 
-#include <cstdio>
 #include <iostream>
+#include <string_view>
 
-namespace {
+#include "dscontext/dsclient.h"
+#include "dscontext/errorline.h"
+#include "toollib/namecompare.h"
 
-// This build carries no directory client, so no server can be reached and
-// every attach fails with this code.
-constexpr std::int32_t noDirectoryClient = -1;
-
-}  // namespace
-
-std::string formatCode(std::int32_t code) {
-    char hex[9];
-    std::snprintf(hex, sizeof hex, "%x", static_cast<std::uint32_t>(code));
-    return std::to_string(code) + ":" + hex;
+bool hasServerScheme(const std::string& word) {
+    for (std::string_view scheme : {"file:", "ldap://", "ldaps://", "ldapi://"}) {
+        if (word.size() >= scheme.size() && namesEqual(word.substr(0, scheme.size()), scheme)) {
+            return true;
+        }
+    }
+    return false;
 }
 
-bool attachServer(const std::string& serverName) {
-    std::cout << "Could not attach to server " << serverName << ".  QXCCOpenConnByName returned "
-              << formatCode(noDirectoryClient) << '\n';
-    return false;
+bool attachServer(ServerState& state, int i, const std::string& shownName,
+                  const std::string& typedName) {
+    std::uint32_t& connHandle = state.connHandle.at(static_cast<std::size_t>(i));
+    // A connection some invocation already holds is used, not opened again.
+    if (QXGetConnectionIDFromName(static_cast<std::uint32_t>(typedName.size()), typedName.c_str(),
+                                  &connHandle) != QX_SUCCESS) {
+        if (const std::int32_t code = QXGetDefaultConnectionID(&state.curConnID);
+            code != QX_SUCCESS) {
+            std::cout << "Could not get default connection ID.  QXGetDefaultConnectionID returned "
+                      << formatCode(code) << '\n';
+            return false;
+        }
+        if (const std::int32_t code =
+                QXCCOpenConnByName(state.curConnID, typedName.c_str(), QX_NAME_FORMAT_SERVER,
+                                   QX_OPEN_STATE_DEFAULT, QX_TRANSPORT_ANY, &connHandle);
+            code != QX_SUCCESS) {
+            reportLibraryError("Could not attach to server " + shownName +
+                                   ".  QXCCOpenConnByName returned ",
+                               code);
+            return false;
+        }
+        state.closeConn.at(static_cast<std::size_t>(i)) = true;
+    }
+    if (const std::int32_t code = QXDSSetContext(state.contextHandle.at(static_cast<std::size_t>(i)),
+                                                 QX_CTX_CONNECTION, &connHandle);
+        code != QX_SUCCESS) {
+        std::cout << "QXDSSetContext returned " << formatCode(code) << '\n';
+        return false;
+    }
+    return true;
+}
+
+void closeServers(const ServerState& state) {
+    for (std::size_t i = 0; i < state.closeConn.size(); ++i) {
+        if (state.closeConn[i]) {
+            QXCCCloseConn(state.connHandle[i]);
+        }
+    }
 }

@@ -1,12 +1,32 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
-// A completion code as the error lines show it: signed decimal, a colon, and
-// the 32-bit pattern in lower-case hexadecimal (-601 shows as -601:fffffda7).
-std::string formatCode(std::int32_t code);
+class DSContext;
 
-// Connects to the server `serverName` for reading its schema. On failure the reason
-// has been written on standard output and the result is false.
-bool attachServer(const std::string& serverName);
+// The server state of one invocation: for each schema position, the
+// connection it reads through, whether this invocation opened that
+// connection itself, and the handle of the position's directory context.
+struct ServerState {
+    std::array<bool, 2> closeConn{};
+    std::array<std::uint32_t, 2> contextHandle{};
+    std::array<std::uint32_t, 2> connHandle{};
+    std::uint32_t curConnID = 0;
+};
+
+// True when `word` begins with a server-name scheme (file:, ldap://, ldaps://
+// or ldapi://, letter case ignored): such a word names a server whatever else
+// it contains, ".ref" or ".lst" included.
+bool hasServerScheme(const std::string& word);
+
+// Finds or opens the connection to the server `typedName` (as typed) for
+// position `i` and directs the position's context to it. On failure a line
+// naming the server as `shownName` (upper case) is on standard output and
+// the result is false.
+bool attachServer(ServerState& state, int i, const std::string& shownName,
+                  const std::string& typedName);
+
+// Closes, position 0 first, the connections this invocation opened itself.
+void closeServers(const ServerState& state);

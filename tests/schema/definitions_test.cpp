@@ -96,12 +96,12 @@ TEST(AttrDef, NoSyntaxUntilOneIsSetAndSettersReplace) {
 }
 
 TEST(Definitions, CopiesKeepUnnamedBitsAndShareNothingWithTheirSource) {
-    ClassDef cls = fullClass("Person", 0x80000020);
+    ClassDef cls = fullClass("Person", 0x80000040);
     ClassDef clsCopy = cls;
     clsCopy.add(MANDATORY, "Given Name");
     clsCopy.name = "Other";
-    EXPECT_EQ(clsCopy.flags, 0x80000020u);
-    EXPECT_EQ(printed(cls), printed(fullClass("Person", 0x20)));
+    EXPECT_EQ(clsCopy.flags, 0x80000040u);
+    EXPECT_EQ(printed(cls), printed(fullClass("Person", 0x40)));
 
     AttrDef attr(5, 0x800, "Phone");
     AttrDef attrCopy;
@@ -122,7 +122,7 @@ TEST(ClassDefDifference, RecordsOnlyTheFlagsAndMembersThatTheOtherClassLacks) {
     EXPECT_FALSE(a.isDifferent(same, record));
     EXPECT_EQ(printed(record), "Person\n");
 
-    ClassDef more("person", 0x23);  // adds DS_EFFECTIVE_CLASS and the unnamed bit 0x20
+    ClassDef more("person", 0x43);  // adds DS_EFFECTIVE_CLASS and the unnamed bit 0x40
     more.add(SUPERCLASSES, "TOP");
     more.add(CONTAINMENT, "organization");
     more.add(NAMEDBY, "cn");
@@ -134,14 +134,14 @@ TEST(ClassDefDifference, RecordsOnlyTheFlagsAndMembersThatTheOtherClassLacks) {
 
     ClassDef forMore("person", 0);
     EXPECT_TRUE(more.isDifferent(a, forMore));
-    EXPECT_EQ(forMore.flags, 0x22u);
+    EXPECT_EQ(forMore.flags, 0x42u);
     EXPECT_EQ(printed(forMore),
               "person\n\tFlags\n\t\tDS_EFFECTIVE_CLASS\n\tOptional Attributes\n\t\tSurname\n");
 
-    ClassDef onlyUnnamed("Person", 0x21);
+    ClassDef onlyUnnamed("Person", 0x41);
     ClassDef forUnnamed("Person", 0);
     EXPECT_TRUE(onlyUnnamed.isDifferent(ClassDef("Person", 0x01), forUnnamed));
-    EXPECT_EQ(forUnnamed.flags, 0x20u);
+    EXPECT_EQ(forUnnamed.flags, 0x40u);
     EXPECT_EQ(printed(forUnnamed), "Person\n\tFlags\n");
 }
 

@@ -201,10 +201,12 @@ TEST(RefFileReader, AWrittenListingReadsBackToTheSameListingAndOnlyTheFirstIsRea
 
     // Flag bits without a name are not written, so they are zero after reading.
     Schema unnamed;
-    unnamed.classDef.Add(ClassDef("Odd", 0x20));
+    unnamed.classDef.Add(ClassDef("Odd", 0x40));
+    unnamed.classDef.Add(ClassDef("Auxiliary", 0x20));
     Loaded odd = readAll(listing(unnamed));
-    ASSERT_EQ(odd.schema.classDef.count(), 1u);
-    EXPECT_EQ(odd.schema.classDef[0].flags, 0u);
+    ASSERT_EQ(odd.schema.classDef.count(), 2u);
+    EXPECT_EQ(odd.schema.classDef[0].flags, 0x20u) << "DS_AUXILIARY_CLASS reads back";
+    EXPECT_EQ(odd.schema.classDef[1].flags, 0u);
 }
 
 TEST(RefFileReader, CarriageReturnLineEndsReadTheSame) {

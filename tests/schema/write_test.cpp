@@ -64,8 +64,8 @@ TEST(SchemaWriter, EmptyKindsAreLeftOutWholeAndAnEmptySchemaIsNone) {
 
 TEST(SchemaWriter, ClassBlocksNameTheirFlagsInListingOrderAndSortWithoutRegardToCase) {
     Schema schema;
-    schema.classDef.Add(ClassDef("beta", 0x1F));
-    schema.classDef.Add(ClassDef("Alpha", 0x20));
+    schema.classDef.Add(ClassDef("beta", 0x3F));
+    schema.classDef.Add(ClassDef("Alpha", 0x40));
     schema.classDef.Add(ClassDef("Bare", 0));
     ClassDef lists("Lists", 0x10);
     lists.add(OPT, "title");
@@ -82,7 +82,7 @@ TEST(SchemaWriter, ClassBlocksNameTheirFlagsInListingOrderAndSortWithoutRegardTo
               "Alpha\n\tFlags\n"
               "ALPHA 2\n"
               "Bare\n"
-              "beta\n\tFlags\n\t\tDS_AMBIGUOUS_CONTAINMENT\n\t\tDS_AMBIGUOUS_NAMING\n"
+              "beta\n\tFlags\n\t\tDS_AMBIGUOUS_CONTAINMENT\n\t\tDS_AMBIGUOUS_NAMING\n\t\tDS_AUXILIARY_CLASS\n"
               "\t\tDS_CONTAINER_CLASS\n\t\tDS_EFFECTIVE_CLASS\n\t\tDS_NONREMOVABLE_CLASS\n"
               "Lists\n\tFlags\n\t\tDS_AMBIGUOUS_CONTAINMENT\n"
               "\tSuper Class\n\t\tTop\n"

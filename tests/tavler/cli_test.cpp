@@ -6,8 +6,10 @@
 //   args    - the command-line words, one per line
 //   copy    - optional: files of the source tree to put beside the inputs
 //   stdout, stderr, status - what the run must produce
+//   calls   - optional: the directory library calls the run must make
 // and any input files, which are copied into a fresh directory that becomes
-// the program's working directory. With TAVLER_UPDATE_GOLDEN=1 in the
+// the program's working directory. A case with a file "directory" runs the
+// program built on the in-memory directory, which that file describes. With TAVLER_UPDATE_GOLDEN=1 in the
 // environment the expected files are rewritten from the actual run instead.
 
 #include <fcntl.h>
@@ -33,7 +35,7 @@ namespace {
 
 const fs::path goldenDir = TAVLER_GOLDEN_DIR;
 const fs::path sourceDir = goldenDir.parent_path().parent_path().parent_path();
-const std::set<std::string> caseFiles{"args", "copy", "stdout", "stderr", "status"};
+const std::set<std::string> caseFiles{"args", "copy", "stdout", "stderr", "status", "calls"};
 
 std::string readFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -60,7 +62,8 @@ struct RunResult {
 // Runs the program in `workDir` with `args`, standard input from /dev/null.
 RunResult runProgram(const fs::path& workDir, const std::vector<std::string>& args,
                      fs::path outFile = {}) {
-    const char* bin = std::getenv("TAVLER_BIN");
+    const char* bin =
+        fs::exists(workDir / "directory") ? TAVLER_MEMDIR_BIN : std::getenv("TAVLER_BIN");
     if (outFile.empty()) {
         outFile = workDir / ".stdout";
     }
@@ -193,11 +196,19 @@ TEST_P(Golden, OutputMatches) {
 
     const RunResult run = runProgram(work.path(), readLines(caseDir / "args"));
 
+    const bool withCalls = fs::exists(caseDir / "calls");
+    const std::string calls = withCalls ? readFile(work.path() / ".calls") : std::string();
     if (std::getenv("TAVLER_UPDATE_GOLDEN") != nullptr) {
         std::ofstream(caseDir / "stdout", std::ios::binary) << run.out;
         std::ofstream(caseDir / "stderr", std::ios::binary) << run.err;
         std::ofstream(caseDir / "status") << run.status << '\n';
+        if (withCalls) {
+            std::ofstream(caseDir / "calls", std::ios::binary) << calls;
+        }
         GTEST_SKIP() << "golden files rewritten";
+    }
+    if (withCalls) {
+        EXPECT_EQ(readFile(caseDir / "calls"), calls) << "directory library calls";
     }
     EXPECT_EQ(visible(readFile(caseDir / "stdout")), visible(run.out)) << "standard output";
     EXPECT_EQ(visible(readFile(caseDir / "stderr")), visible(run.err)) << "standard error";

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace dsclient {
+
+// One schema description value (RFC 4512 form) and where it was found, for
+// example "core.schema:120", so that a failure can point at it.
+struct Description {
+    std::string text;
+    std::string origin;
+};
+
+// The descriptions a source holds, each kind in source order. Files and
+// servers both deliver this; one conversion turns it into definitions.
+struct Descriptions {
+    std::vector<Description> objectClasses;
+    std::vector<Description> attributeTypes;
+    std::vector<Description> ldapSyntaxes;
+    std::vector<Description> nameForms;
+    std::vector<Description> structureRules;
+    // OID macros (name, value) in source order; the first of a name wins.
+    std::vector<std::pair<std::string, std::string>> oidMacros;
+    // Names of the entries the source holds (the dn of each LDIF entry).
+    std::vector<std::string> entries;
+};
+
+}  // namespace dsclient

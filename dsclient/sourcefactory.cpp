@@ -1,0 +1,32 @@
+#include <memory>
+#include <string>
+
+#include "dsclient/filesource.h"
+#include "dsclient/memorydirectory.h"
+#include "dsclient/source.h"
+#include "toollib/namecompare.h"
+
+namespace dsclient {
+
+std::unique_ptr<Source> makeSource(const std::string& name) {
+    if (const memory::Server* server = memory::findServer(name)) {
+        return std::make_unique<memory::MemorySource>(*server);
+    }
+    if (isFileSourceName(name)) {
+        return std::make_unique<FileSource>(name);
+    }
+    return nullptr;
+}
+
+std::string connectionKey(const std::string& name) {
+    if (memory::findServer(name) == nullptr && isFileSourceName(name)) {
+        return "file:" + fileSourcePath(name);
+    }
+    std::string key = name;
+    for (char& c : key) {
+        c = foldName(c);
+    }
+    return key;
+}
+
+}  // namespace dsclient

@@ -1,0 +1,176 @@
+/*
+ * The directory client interface: connections to schema sources, directory
+ * contexts, and schema reads through reply buffers.
+ *
+ * Every call returns a completion code: 0 for success, one of the negative
+ * QXERR_ codes below otherwise (QXDSDuplicateContext alone returns a handle).
+ * Connections, contexts and buffers are unsigned 32-bit handles; handle 0 is
+ * never issued, and a handle that was never issued, or was freed or closed,
+ * makes every call answer QXERR_INVALID_HANDLE. Names are NUL-terminated.
+ * The library is not thread-safe: one thread uses it at a time.
+ *
+ * The codes never change meaning:
+ *   QXERR_NO_SUCH_SERVER    -301  the name is no source this library can open
+ *   QXERR_CANNOT_OPEN       -302  the source (file or folder) cannot be read
+ *   QXERR_CANNOT_PARSE      -303  the source holds something that does not parse;
+ *                                 at the open for faults of a whole file, at the
+ *                                 read of the kind for a faulty description
+ *   QXERR_INVALID_HANDLE    -304  a connection, context or buffer handle is not live
+ *   QXERR_INVALID_KEY       -305  a context key other than 1, 3, 8 and 11
+ *   QXERR_BUFFER_EXHAUSTED  -306  one definition alone is larger than the buffer
+ *   QXERR_NO_MORE_ITEMS     -307  a Get call past the last item of the buffer
+ *   QXERR_NAME_TOO_LONG     -308  a name longer than QX_MAX_NAME_LEN bytes
+ *   QXERR_OUT_OF_MEMORY     -309  memory ran out
+ *   QXERR_NO_SUCH_ENTRY     -310  the entry is not held by the source
+ *   QXERR_INVALID_ARGUMENT  -311  a null pointer, bad size or unsupported option
+ *   QXERR_WRONG_ITEM        -312  the buffer's next item is of another kind
+ *   QXERR_NOT_CONNECTED     -313  the context is bound to no source
+ *   QXERR_BAD_ITERATION     -314  the iteration handle is not one this library gave
+ */
+#ifndef TAVLER_DSCONTEXT_DSCLIENT_H
+#define TAVLER_DSCONTEXT_DSCLIENT_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define QX_SUCCESS 0
+#define QXERR_NO_SUCH_SERVER (-301)
+#define QXERR_CANNOT_OPEN (-302)
+#define QXERR_CANNOT_PARSE (-303)
+#define QXERR_INVALID_HANDLE (-304)
+#define QXERR_INVALID_KEY (-305)
+#define QXERR_BUFFER_EXHAUSTED (-306)
+#define QXERR_NO_MORE_ITEMS (-307)
+#define QXERR_NAME_TOO_LONG (-308)
+#define QXERR_OUT_OF_MEMORY (-309)
+#define QXERR_NO_SUCH_ENTRY (-310)
+#define QXERR_INVALID_ARGUMENT (-311)
+#define QXERR_WRONG_ITEM (-312)
+#define QXERR_NOT_CONNECTED (-313)
+#define QXERR_BAD_ITERATION (-314)
+
+/* Limits. Buffer sizes count the terminating NUL. */
+#define QX_MAX_NAME_LEN 65         /* longest definition or item name, in bytes */
+#define QX_NAME_BUF_SIZE 66        /* a buffer that holds any such name */
+#define QX_CONTEXT_NAME_SIZE 514   /* context and tree names, and object names */
+#define QX_SERVER_NAME_SIZE 48     /* QXGetFileServerName's buffer */
+#define QX_REPLY_BUF_SIZE 64512    /* the reply buffer the readers allocate */
+#define QX_MIN_REPLY_BUF_SIZE 1024 /* smallest size QXDSAllocBuf accepts */
+#define QX_MAX_REPLY_BUF_SIZE 1048576
+
+/* Flag bits of the definitions handed out. */
+#define DS_CONTAINER_CLASS 0x01
+#define DS_EFFECTIVE_CLASS 0x02
+#define DS_AUXILIARY_CLASS 0x20
+#define DS_SINGLE_VALUED_ATTR 0x0001
+#define DS_SIZED_ATTR 0x0002
+#define DS_READ_ONLY_ATTR 0x0008
+#define DS_HIDDEN_ATTR 0x0010
+#define DS_STRING_ATTR 0x0020
+#define DS_PER_REPLICA 0x0400
+#define DS_STRING 0x0001
+#define QX_NO_SYNTAX 0xFFFFFFFFu
+
+/* Context keys. */
+#define QX_CTX_FLAGS 1      /* uint32_t */
+#define QX_CTX_NAME 3       /* char[QX_CONTEXT_NAME_SIZE]; "[Root]" at first */
+#define QX_CTX_CONNECTION 8 /* uint32_t: set, requests go to that connection; read
+                               after a request, the connection that answered */
+#define QX_CTX_TREE_NAME 11 /* char[QX_CONTEXT_NAME_SIZE]; empty at first */
+
+/* The option values QXCCOpenConnByName accepts, and the read request's. */
+#define QX_NAME_FORMAT_SERVER 2
+#define QX_OPEN_STATE_DEFAULT 1
+#define QX_TRANSPORT_ANY 0x8000
+#define QX_INFO_FULL 1    /* info type of a read request: whole definitions */
+#define QX_ITERATION_START (-1)
+
+typedef struct {
+    uint32_t classFlags;
+} Class_Info_T;
+
+typedef struct {
+    uint32_t attrFlags;
+    uint32_t attrSyntaxID; /* 0xFFFFFFFF: no syntax */
+} Attr_Info_T;
+
+typedef struct {
+    uint16_t flags;
+} Syntax_Info_T;
+
+typedef struct {
+    char baseClass[QX_NAME_BUF_SIZE]; /* the class of the entry */
+    uint32_t objectFlags;
+} Object_Info_T;
+
+/* Connections. */
+int32_t QXGetConnectionIDFromName(uint32_t nameLength, const char* name, uint32_t* connection);
+int32_t QXGetDefaultConnectionID(uint32_t* connection);
+/* Opens the source `name` (see the README for the forms a name takes). The
+ * default connection `start` must be given, and the three options must be
+ * the QX_NAME_FORMAT_SERVER, QX_OPEN_STATE_DEFAULT and QX_TRANSPORT_ANY values. */
+int32_t QXCCOpenConnByName(uint32_t start, const char* name, uint32_t nameFormat,
+                           uint32_t openState, uint32_t transport, uint32_t* connection);
+int32_t QXCCCloseConn(uint32_t connection);
+/* The connection's source name, cut to fit QX_SERVER_NAME_SIZE bytes. */
+int32_t QXGetFileServerName(uint32_t connection, char* name);
+
+/* Contexts. */
+int32_t QXDSCreateContextHandle(uint32_t* context);
+/* A new context with the values of `context`, or 0 when none can be made. */
+uint32_t QXDSDuplicateContext(uint32_t context);
+int32_t QXDSFreeContext(uint32_t context);
+/* `value` points to a uint32_t for keys 1 and 8, to a NUL-terminated name for
+ * keys 3 and 11 (QXERR_NAME_TOO_LONG when it does not fit 514 bytes). */
+int32_t QXDSSetContext(uint32_t context, int32_t key, const void* value);
+int32_t QXDSGetContext(uint32_t context, int32_t key, void* value);
+/* 0 when the context's source holds the entry `name` ("[Root]" always). */
+int32_t QXDSReadObjectInfo(uint32_t context, const char* name, char* distName,
+                           Object_Info_T* info);
+
+/* Reply buffers. */
+int32_t QXDSAllocBuf(size_t size, uint32_t* buffer);
+int32_t QXDSFreeBuf(uint32_t buffer);
+
+/* Schema reads: the next part of all definitions of the kind, as many whole
+ * definitions as fit the buffer. `iteration` is QX_ITERATION_START on the
+ * first call and again after the last part; `allNames` must be 1 and
+ * `names` 0 (no name list). */
+int32_t QXDSReadClassDef(uint32_t context, uint32_t infoType, uint32_t allNames, uint32_t names,
+                         int32_t* iteration, uint32_t buffer);
+int32_t QXDSReadAttrDef(uint32_t context, uint32_t infoType, uint32_t allNames, uint32_t names,
+                        int32_t* iteration, uint32_t buffer);
+int32_t QXDSReadSyntaxes(uint32_t context, uint32_t infoType, uint32_t allNames, uint32_t names,
+                         int32_t* iteration, uint32_t buffer);
+
+/* The Get calls walk the buffer in order: a count, then each definition
+ * (a class followed by its five item counts and items: super classes,
+ * containment, naming, mandatory, optional). A call that does not match the
+ * next item answers QXERR_WRONG_ITEM, one past the end QXERR_NO_MORE_ITEMS;
+ * either leaves the buffer where it was. Names are written into buffers of
+ * QX_NAME_BUF_SIZE bytes; a longer name answers QXERR_NAME_TOO_LONG and is
+ * passed over. */
+int32_t QXDSGetClassDefCount(uint32_t context, uint32_t buffer, uint32_t* count);
+int32_t QXDSGetClassDef(uint32_t context, uint32_t buffer, char* name, Class_Info_T* info);
+int32_t QXDSGetClassItemCount(uint32_t context, uint32_t buffer, uint32_t* count);
+int32_t QXDSGetClassItem(uint32_t context, uint32_t buffer, char* name);
+int32_t QXDSGetAttrCount(uint32_t context, uint32_t buffer, uint32_t* count);
+int32_t QXDSGetAttrDef(uint32_t context, uint32_t buffer, char* name, Attr_Info_T* info);
+int32_t QXDSGetSyntaxCount(uint32_t context, uint32_t buffer, uint32_t* count);
+int32_t QXDSGetSyntaxDef(uint32_t context, uint32_t buffer, char* name, Syntax_Info_T* info);
+
+/* What went wrong in the last failed call, in one line (for a description
+ * that does not parse: the file, the line and the description), or an empty
+ * text. Writes at most `size` bytes with the terminator; returns the length
+ * of the whole text. */
+size_t QXGetLastErrorText(char* text, size_t size);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,30 @@
+#include "dscontext/errorline.h"
+
+#include <cstdio>
+#include <iostream>
+#include <vector>
+
+#include "dscontext/dsclient.h"
+
+std::string formatCode(std::int32_t code) {
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%x", static_cast<std::uint32_t>(code));
+    return std::to_string(code) + ":" + hex;
+}
+
+void reportLibraryError(const std::string& text, std::int32_t code) {
+    // Read before anything else calls the library, which clears the text.
+    std::string detail(QXGetLastErrorText(nullptr, 0) + 1, '\0');
+    detail.resize(QXGetLastErrorText(detail.data(), detail.size()));
+    std::cout << text << formatCode(code) << '\n';
+    if (!detail.empty()) {
+        // Padded to the status line's width, so that on a terminal it covers
+        // the status line it is written over.
+        constexpr std::size_t statusWidth = 79;
+        if (detail.size() < statusWidth) {
+            detail.resize(statusWidth, ' ');
+        }
+        std::cout.flush();
+        std::cerr << detail << '\n';
+    }
+}

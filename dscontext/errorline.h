@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// A completion code as the error lines show it: signed decimal, a colon, and
+// the 32-bit pattern in lower-case hexadecimal (-601 shows as -601:fffffda7).
+std::string formatCode(std::int32_t code);
+
+// Writes the library error line `text` followed by the formatted code on
+// standard output. When the library said more about the failure (the file
+// and line of a description that does not parse, say), that goes to
+// standard error as one line, so the listing on standard output stays clean.
+void reportLibraryError(const std::string& text, std::int32_t code);

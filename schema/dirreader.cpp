@@ -1,0 +1,196 @@
+// The directory overloads of the schema readers: every definition of one
+// kind, read part by part through the directory client library.
+
+#include <array>
+#include <cstdint>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dscontext/dsclient.h"
+#include "dscontext/dscontext.h"
+#include "dscontext/errorline.h"
+#include "schema/schema.h"
+#include "toollib/progress.h"
+
+namespace {
+
+// The reply buffer of one reader call, released on every way out.
+class ReplyBufferHandle {
+  public:
+    ReplyBufferHandle() = default;
+    ~ReplyBufferHandle() {
+        if (allocated) {
+            QXDSFreeBuf(handle);
+        }
+    }
+    ReplyBufferHandle(const ReplyBufferHandle&) = delete;
+    ReplyBufferHandle& operator=(const ReplyBufferHandle&) = delete;
+
+    std::int32_t allocate() {
+        const std::int32_t code = QXDSAllocBuf(QX_REPLY_BUF_SIZE, &handle);
+        allocated = code == QX_SUCCESS;
+        return code;
+    }
+
+    std::uint32_t handle = 0;
+    bool allocated = false;
+};
+
+using ReadCall = std::int32_t (*)(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                                  std::int32_t*, std::uint32_t);
+using CountCall = std::int32_t (*)(std::uint32_t, std::uint32_t, std::uint32_t*);
+
+struct KindCalls {
+    ReadCall read;
+    const char* readText;
+    CountCall count;
+    const char* countText;
+};
+
+bool failed(std::int32_t code, const char* text) {
+    if (code == QX_SUCCESS) {
+        return false;
+    }
+    reportLibraryError(text, code);
+    return true;
+}
+
+std::string fileServerName(std::uint32_t connection) {
+    // Initialised empty: a failed call leaves the name as it was.
+    std::array<char, QX_SERVER_NAME_SIZE> name{};
+    QXGetFileServerName(connection, name.data());
+    name.back() = '\0';
+    return name.data();
+}
+
+// Definitions read by one reader call, inserted into the collection when the
+// call ends, however it ends: the same result as inserting them one by one,
+// without the quadratic cost of unsorted input.
+template <class Def>
+class Batch {
+  public:
+    explicit Batch(ExtendedArray<Def>& target) : target_(target) {}
+    ~Batch() { target_.AddAll(std::move(defs_)); }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+    void add(Def def) { defs_.push_back(std::move(def)); }
+
+  private:
+    ExtendedArray<Def>& target_;
+    std::vector<Def> defs_;
+};
+
+// The frame all three readers share: one buffer for every part, a check of
+// which connection answered each part, and `readOne` called once per
+// definition after the spinner has turned.
+template <class Def, class ReadOne>
+int readAll(std::uint8_t whirly, ExtendedArray<Def>& target, std::uint32_t connHandle,
+            DSContext& dsContext, const KindCalls& calls, ReadOne readOne) {
+    Batch<Def> batch(target);
+    const std::uint32_t context = dsContext.getContextHandle();
+    ReplyBufferHandle buffer;
+    if (failed(buffer.allocate(), "QXDSAllocBuf returned ")) {
+        return 0;
+    }
+    std::int32_t iteration = QX_ITERATION_START;
+    do {
+        if (failed(calls.read(context, QX_INFO_FULL, 1, 0, &iteration, buffer.handle),
+                   calls.readText)) {
+            return 0;
+        }
+        std::uint32_t answered = 0;
+        if (failed(QXDSGetContext(context, QX_CTX_CONNECTION, &answered),
+                   "QXDSGetContext returned ")) {
+            return 0;
+        }
+        if (answered != connHandle) {
+            const std::string requested = fileServerName(connHandle);
+            const std::string actual = fileServerName(answered);
+            std::cout << "The schema information requested from " << requested
+                      << " was acutally returned by " << actual << '\n';
+            return 0;
+        }
+        std::uint32_t count = 0;
+        if (failed(calls.count(context, buffer.handle, &count), calls.countText)) {
+            return 0;
+        }
+        for (std::uint32_t n = 0; n < count; ++n) {
+            if (whirly != 0) {
+                whirlyGig();
+            }
+            std::optional<Def> def = readOne(context, buffer.handle);
+            if (!def) {
+                return 0;
+            }
+            batch.add(std::move(*def));
+        }
+    } while (iteration != QX_ITERATION_START);
+    return 1;
+}
+
+constexpr std::array<ClassType, 5> listTypes{SUPERCLASSES, CONTAINMENT, NAMEDBY, MANDATORY, OPT};
+
+}  // namespace
+
+int Schema::readClassDefs(std::uint32_t connHandle, DSContext& dsContext) {
+    static constexpr KindCalls calls{QXDSReadClassDef, "QXDSReadClassDef returned ",
+                                     QXDSGetClassDefCount, "QXDSGetClassDefCount returned "};
+    return readAll(whirly, classDef, connHandle, dsContext, calls,
+                   [](std::uint32_t context, std::uint32_t buffer) -> std::optional<ClassDef> {
+                       std::array<char, QX_NAME_BUF_SIZE> name{};
+                       Class_Info_T info{};
+                       if (failed(QXDSGetClassDef(context, buffer, name.data(), &info),
+                                  "QXDSGetClassDef returned ")) {
+                           return std::nullopt;
+                       }
+                       ClassDef def(name.data(), info.classFlags);
+                       for (ClassType type : listTypes) {
+                           std::uint32_t count = 0;
+                           if (failed(QXDSGetClassItemCount(context, buffer, &count),
+                                      "QXDSGetClassItemCount returned ")) {
+                               return std::nullopt;
+                           }
+                           for (std::uint32_t n = 0; n < count; ++n) {
+                               std::array<char, QX_NAME_BUF_SIZE> item{};
+                               if (failed(QXDSGetClassItem(context, buffer, item.data()),
+                                          "QXDSGetClassItem returned ")) {
+                                   return std::nullopt;
+                               }
+                               def.add(type, item.data());
+                           }
+                       }
+                       return def;
+                   });
+}
+
+int Schema::readAttrDefs(std::uint32_t connHandle, DSContext& dsContext) {
+    static constexpr KindCalls calls{QXDSReadAttrDef, "QXDSReadAttrDef returned ",
+                                     QXDSGetAttrCount, "QXDSGetAttrCount returned "};
+    return readAll(whirly, attrDef, connHandle, dsContext, calls,
+                   [](std::uint32_t context, std::uint32_t buffer) -> std::optional<AttrDef> {
+                       std::array<char, QX_NAME_BUF_SIZE> name{};
+                       Attr_Info_T info{};
+                       if (failed(QXDSGetAttrDef(context, buffer, name.data(), &info),
+                                  "QXDSGetAttrDef returned ")) {
+                           return std::nullopt;
+                       }
+                       return AttrDef(info.attrSyntaxID, info.attrFlags, name.data());
+                   });
+}
+
+int Schema::readSyntaxDefs(std::uint32_t connHandle, DSContext& dsContext) {
+    static constexpr KindCalls calls{QXDSReadSyntaxes, "QXDSReadSyntaxes returned ",
+                                     QXDSGetSyntaxCount, "QXDSGetSyntaxCount returned "};
+    return readAll(whirly, syntaxDef, connHandle, dsContext, calls,
+                   [](std::uint32_t context, std::uint32_t buffer) -> std::optional<SyntaxDef> {
+                       std::array<char, QX_NAME_BUF_SIZE> name{};
+                       Syntax_Info_T info{};
+                       if (failed(QXDSGetSyntaxDef(context, buffer, name.data(), &info),
+                                  "QXDSGetSyntaxDef returned ")) {
+                           return std::nullopt;
+                       }
+                       return SyntaxDef(name.data(), info.flags);
+                   });
+}
