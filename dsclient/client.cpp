@@ -320,6 +320,12 @@ std::int32_t setName(std::string& field, const void* value) {
     return QX_SUCCESS;
 }
 
+// How a read request moved the iteration on, for the call log.
+std::string iterationDetail(std::int32_t given, const std::int32_t* iteration) {
+    return std::to_string(given) + " -> " +
+           (iteration == nullptr ? "null" : std::to_string(*iteration));
+}
+
 }  // namespace
 
 extern "C" {
@@ -331,7 +337,8 @@ int32_t QXGetConnectionIDFromName(uint32_t nameLength, const char* name, uint32_
             if (name == nullptr || connection == nullptr) {
                 return QXERR_INVALID_ARGUMENT;
             }
-            const std::string key = dsclient::connectionKey(std::string(name, strnlen(name, nameLength)));
+            const std::string key =
+                dsclient::connectionKey(std::string(name, strnlen(name, nameLength)));
             for (const auto& [handle, conn] : state().connections) {
                 if (conn.source && conn.findable && conn.key == key) {
                     *connection = handle;
@@ -415,7 +422,8 @@ int32_t QXDSCreateContextHandle(uint32_t* context) {
 uint32_t QXDSDuplicateContext(uint32_t context) {
     std::uint32_t copy = 0;
     guarded(
-        "QXDSDuplicateContext", [&] { return std::to_string(context) + " -> " + std::to_string(copy); },
+        "QXDSDuplicateContext",
+        [&] { return std::to_string(context) + " -> " + std::to_string(copy); },
         [&]() -> std::int32_t {
             State& s = state();
             Context* ctx = find(s.contexts, context);
@@ -569,26 +577,35 @@ int32_t QXDSFreeBuf(uint32_t buffer) {
 
 int32_t QXDSReadClassDef(uint32_t context, uint32_t infoType, uint32_t allNames, uint32_t names,
                          int32_t* iteration, uint32_t buffer) {
-    return guarded("QXDSReadClassDef", {}, [&] {
-        return readPart<dsclient::ClassDefinition>(ReplyBuffer::Kind::classes, context, infoType,
-                                                   allNames, names, iteration, buffer);
-    });
+    const std::int32_t given = iteration == nullptr ? 0 : *iteration;
+    return guarded(
+        "QXDSReadClassDef", [&] { return iterationDetail(given, iteration); },
+        [&] {
+            return readPart<dsclient::ClassDefinition>(
+                ReplyBuffer::Kind::classes, context, infoType, allNames, names, iteration, buffer);
+        });
 }
 
 int32_t QXDSReadAttrDef(uint32_t context, uint32_t infoType, uint32_t allNames, uint32_t names,
                         int32_t* iteration, uint32_t buffer) {
-    return guarded("QXDSReadAttrDef", {}, [&] {
-        return readPart<dsclient::AttrDefinition>(ReplyBuffer::Kind::attrs, context, infoType,
-                                                  allNames, names, iteration, buffer);
-    });
+    const std::int32_t given = iteration == nullptr ? 0 : *iteration;
+    return guarded(
+        "QXDSReadAttrDef", [&] { return iterationDetail(given, iteration); },
+        [&] {
+            return readPart<dsclient::AttrDefinition>(ReplyBuffer::Kind::attrs, context, infoType,
+                                                      allNames, names, iteration, buffer);
+        });
 }
 
 int32_t QXDSReadSyntaxes(uint32_t context, uint32_t infoType, uint32_t allNames, uint32_t names,
                          int32_t* iteration, uint32_t buffer) {
-    return guarded("QXDSReadSyntaxes", {}, [&] {
-        return readPart<dsclient::SyntaxDefinition>(ReplyBuffer::Kind::syntaxes, context, infoType,
-                                                    allNames, names, iteration, buffer);
-    });
+    const std::int32_t given = iteration == nullptr ? 0 : *iteration;
+    return guarded(
+        "QXDSReadSyntaxes", [&] { return iterationDetail(given, iteration); },
+        [&] {
+            return readPart<dsclient::SyntaxDefinition>(
+                ReplyBuffer::Kind::syntaxes, context, infoType, allNames, names, iteration, buffer);
+        });
 }
 
 int32_t QXDSGetClassDefCount(uint32_t context, uint32_t buffer, uint32_t* count) {
@@ -615,7 +632,8 @@ int32_t QXDSGetClassItemCount(uint32_t context, uint32_t buffer, uint32_t* count
 
 int32_t QXDSGetClassItem(uint32_t context, uint32_t buffer, char* name) {
     return guarded("QXDSGetClassItem", {}, [&] {
-        return withBuffer(context, buffer, name, [&](ReplyBuffer& buf) { return buf.getItem(name); });
+        return withBuffer(context, buffer, name,
+                          [&](ReplyBuffer& buf) { return buf.getItem(name); });
     });
 }
 

@@ -76,9 +76,10 @@ extern "C" {
 #define QX_NO_SYNTAX 0xFFFFFFFFu
 
 /* Context keys. */
-#define QX_CTX_FLAGS 1      /* uint32_t */
-#define QX_CTX_NAME 3       /* char[QX_CONTEXT_NAME_SIZE]; "[Root]" at first */
-#define QX_CTX_CONNECTION 8 /* uint32_t: set, requests go to that connection; read
+#define QX_CTX_FLAGS 1 /* uint32_t */
+#define QX_CTX_NAME 3  /* char[QX_CONTEXT_NAME_SIZE]; "[Root]" at first */
+#define QX_CTX_CONNECTION                                                          \
+    8                       /* uint32_t: set, requests go to that connection; read \
                                after a request, the connection that answered */
 #define QX_CTX_TREE_NAME 11 /* char[QX_CONTEXT_NAME_SIZE]; empty at first */
 
@@ -86,7 +87,7 @@ extern "C" {
 #define QX_NAME_FORMAT_SERVER 2
 #define QX_OPEN_STATE_DEFAULT 1
 #define QX_TRANSPORT_ANY 0x8000
-#define QX_INFO_FULL 1    /* info type of a read request: whole definitions */
+#define QX_INFO_FULL 1 /* info type of a read request: whole definitions */
 #define QX_ITERATION_START (-1)
 
 typedef struct {
@@ -129,8 +130,7 @@ int32_t QXDSFreeContext(uint32_t context);
 int32_t QXDSSetContext(uint32_t context, int32_t key, const void* value);
 int32_t QXDSGetContext(uint32_t context, int32_t key, void* value);
 /* 0 when the context's source holds the entry `name` ("[Root]" always). */
-int32_t QXDSReadObjectInfo(uint32_t context, const char* name, char* distName,
-                           Object_Info_T* info);
+int32_t QXDSReadObjectInfo(uint32_t context, const char* name, char* distName, Object_Info_T* info);
 
 /* Reply buffers. */
 int32_t QXDSAllocBuf(size_t size, uint32_t* buffer);

@@ -166,8 +166,8 @@ int Schema::readClassDefs(std::uint32_t connHandle, DSContext& dsContext) {
 }
 
 int Schema::readAttrDefs(std::uint32_t connHandle, DSContext& dsContext) {
-    static constexpr KindCalls calls{QXDSReadAttrDef, "QXDSReadAttrDef returned ",
-                                     QXDSGetAttrCount, "QXDSGetAttrCount returned "};
+    static constexpr KindCalls calls{QXDSReadAttrDef, "QXDSReadAttrDef returned ", QXDSGetAttrCount,
+                                     "QXDSGetAttrCount returned "};
     return readAll(whirly, attrDef, connHandle, dsContext, calls,
                    [](std::uint32_t context, std::uint32_t buffer) -> std::optional<AttrDef> {
                        std::array<char, QX_NAME_BUF_SIZE> name{};

@@ -106,9 +106,9 @@ int invocation(int argc, char** argv, int depth) {
                 continue;
             }
             updateMsg(schema[at].name + kind.message);
-            const bool read = tsp ? (schema[at].*kind.readFile)(*tsp)
-                                  : (schema[at].*kind.readServer)(server.connHandle[at],
-                                                                  dsContext[at]) != 0;
+            const bool read =
+                tsp ? (schema[at].*kind.readFile)(*tsp)
+                    : (schema[at].*kind.readServer)(server.connHandle[at], dsContext[at]) != 0;
             if (!read) {
                 return 1;
             }

@@ -32,15 +32,15 @@ bool attachServer(ServerState& state, int i, const std::string& shownName,
                 QXCCOpenConnByName(state.curConnID, typedName.c_str(), QX_NAME_FORMAT_SERVER,
                                    QX_OPEN_STATE_DEFAULT, QX_TRANSPORT_ANY, &connHandle);
             code != QX_SUCCESS) {
-            reportLibraryError("Could not attach to server " + shownName +
-                                   ".  QXCCOpenConnByName returned ",
-                               code);
+            reportLibraryError(
+                "Could not attach to server " + shownName + ".  QXCCOpenConnByName returned ",
+                code);
             return false;
         }
         state.closeConn.at(static_cast<std::size_t>(i)) = true;
     }
-    if (const std::int32_t code = QXDSSetContext(state.contextHandle.at(static_cast<std::size_t>(i)),
-                                                 QX_CTX_CONNECTION, &connHandle);
+    if (const std::int32_t code = QXDSSetContext(
+            state.contextHandle.at(static_cast<std::size_t>(i)), QX_CTX_CONNECTION, &connHandle);
         code != QX_SUCCESS) {
         std::cout << "QXDSSetContext returned " << formatCode(code) << '\n';
         return false;

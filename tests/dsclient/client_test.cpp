@@ -20,8 +20,8 @@ using dsclient::memory::Server;
 Server serverWithClasses(const std::string& name, int count, std::size_t partSize = 0) {
     Server server{name, {}, partSize, {}, 0};
     for (int n = 0; n < count; ++n) {
-        server.content.classes.definitions.push_back(
-            ClassDefinition{"class" + std::to_string(n), 2, {{{"top"}, {}, {"cn"}, {}, {"a", "b"}}}});
+        server.content.classes.definitions.push_back(ClassDefinition{
+            "class" + std::to_string(n), 2, {{{"top"}, {}, {"cn"}, {}, {"a", "b"}}}});
     }
     return server;
 }
@@ -252,9 +252,8 @@ TEST_F(Client, ADefinitionLargerThanTheBufferIsRefused) {
 
 TEST_F(Client, NamesOf65BytesPassAndLongerOnesAreRefusedNeverCut) {
     Server server{"NAMES", {}, 0, {}, 0};
-    server.content.attrs.definitions = {{std::string(65, 'a'), 1, 3},
-                                        {std::string(66, 'b'), 1, 3},
-                                        {"after", 0, QX_NO_SYNTAX}};
+    server.content.attrs.definitions = {
+        {std::string(65, 'a'), 1, 3}, {std::string(66, 'b'), 1, 3}, {"after", 0, QX_NO_SYNTAX}};
     dsclient::memory::addServer(server);
     Session session("NAMES");
     std::int32_t iteration = -1;
@@ -317,9 +316,9 @@ TEST(ReplyBuffer, GetCallsNeverReadPastTheEndOfAnyContent) {
     // run past the end. Every prefix, and each with one byte changed, walked
     // with every Get call in turn: codes only, never a read past the end
     // (the sanitizers watch that).
-    const std::vector<unsigned char> whole = {'N', 'C', 1, 0, 0, 0, 'C', 2, 0, 0, 0, 6, 0, 0, 0,
-                                              'p', 'e', 'r', 's', 'o', 'n', 'K', 1, 0, 0, 0, 'I',
-                                              0xFF, 0xFF, 0xFF, 0x7F, 't'};
+    const std::vector<unsigned char> whole = {'N', 'C', 1, 0, 0,   0,    'C',  2,    0,    0,   0,
+                                              6,   0,   0, 0, 'p', 'e',  'r',  's',  'o',  'n', 'K',
+                                              1,   0,   0, 0, 'I', 0xFF, 0xFF, 0xFF, 0x7F, 't'};
     for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
         for (int flip = -1; flip < static_cast<int>(cut); ++flip) {
             std::vector<unsigned char> content(whole.begin(), whole.begin() + cut);

@@ -72,7 +72,8 @@ TEST_F(DirReader, ReadsEveryPartThroughOneBufferAndKeepsDuplicatesInOrder) {
     for (const ClassDef& def : schema.classDef) {
         names.push_back(def.name);
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"alias", "organization", "person", "person", "Top"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"alias", "organization", "person", "person", "Top"}));
     EXPECT_TRUE(schema.classDef[2].optional.empty()) << "the later duplicate goes after";
     EXPECT_EQ(schema.classDef[3].optional.count(), 1u);
     // The spinner turns once per definition: a turn is two bytes.
