@@ -3,7 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/ensure-packages.sh cmake g++ make
+bash scripts/ensure-packages.sh cmake g++ make pkg-config
+bash scripts/install-directory-packages.sh
 if [ ! -x build-release/tavler/tavler ]; then
     cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DTAVLER_TESTS=OFF >/dev/null
 fi

@@ -5,7 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/ensure-packages.sh cmake g++ make libgtest-dev clang-format
+bash scripts/ensure-packages.sh cmake g++ make pkg-config libgtest-dev clang-format
+# OpenLDAP's client library and Debian's schema files; never a running server.
+bash scripts/install-directory-packages.sh
 
 echo "== formatting"
 mapfile -t sources < <(git ls-files '*.cpp' '*.h' 2>/dev/null || find . -name '*.cpp' -o -name '*.h')
