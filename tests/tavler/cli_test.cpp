@@ -9,8 +9,8 @@
 //   calls   - optional: the directory library calls the run must make
 // and any input files, which are copied into a fresh directory that becomes
 // the program's working directory. A case with a file "directory" runs the
-// program built on the in-memory directory, which that file describes. With TAVLER_UPDATE_GOLDEN=1 in the
-// environment the expected files are rewritten from the actual run instead.
+// program built on the in-memory directory, which that file describes. With TAVLER_UPDATE_GOLDEN=1
+// in the environment the expected files are rewritten from the actual run instead.
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -27,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/runprogram.h"
 #include "support/tempdir.h"
 
 namespace fs = std::filesystem;
@@ -37,13 +38,6 @@ const fs::path goldenDir = TAVLER_GOLDEN_DIR;
 const fs::path sourceDir = goldenDir.parent_path().parent_path().parent_path();
 const std::set<std::string> caseFiles{"args", "copy", "stdout", "stderr", "status", "calls"};
 
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::vector<std::string> readLines(const fs::path& file) {
     std::vector<std::string> lines;
     std::ifstream in(file, std::ios::binary);
@@ -51,56 +45,6 @@ std::vector<std::string> readLines(const fs::path& file) {
         lines.push_back(line);
     }
     return lines;
-}
-
-struct RunResult {
-    std::string out;
-    std::string err;
-    int status = -1;
-};
-
-// Runs the program in `workDir` with `args`, standard input from /dev/null.
-RunResult runProgram(const fs::path& workDir, const std::vector<std::string>& args,
-                     fs::path outFile = {}) {
-    const char* bin =
-        fs::exists(workDir / "directory") ? TAVLER_MEMDIR_BIN : std::getenv("TAVLER_BIN");
-    if (outFile.empty()) {
-        outFile = workDir / ".stdout";
-    }
-    const fs::path errFile = workDir / ".stderr";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(workDir.c_str()) != 0) {
-            _exit(126);
-        }
-        const int in = open("/dev/null", O_RDONLY);
-        const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        std::vector<char*> argv{const_cast<char*>("tavler")};
-        for (const std::string& arg : args) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(bin, argv.data());
-        _exit(127);
-    }
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    RunResult result;
-    const bool ownOutput = outFile.parent_path() == workDir;
-    if (ownOutput) {
-        result.out = readFile(outFile);
-    }
-    result.err = readFile(errFile);
-    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    if (ownOutput) {
-        fs::remove(outFile);
-    }
-    fs::remove(errFile);
-    return result;
 }
 
 std::vector<std::string> caseNames() {
@@ -194,7 +138,8 @@ TEST_P(Golden, OutputMatches) {
         }
     }
 
-    const RunResult run = runProgram(work.path(), readLines(caseDir / "args"));
+    const char* bin = fs::exists(work.path() / "directory") ? TAVLER_MEMDIR_BIN : nullptr;
+    const RunResult run = runProgram(work.path(), readLines(caseDir / "args"), {}, bin);
 
     const bool withCalls = fs::exists(caseDir / "calls");
     const std::string calls = withCalls ? readFile(work.path() / ".calls") : std::string();
