@@ -1,0 +1,89 @@
+#include "dsclient/filesource.h"
+
+#include <new>
+#include <string_view>
+#include <utility>
+
+#include "dsclient/conversion.h"
+#include "dsclient/descriptions.h"
+#include "dsclient/schemafiles.h"
+#include "dscontext/dsclient.h"
+#include "toollib/namecompare.h"
+
+namespace dsclient {
+namespace {
+
+constexpr std::string_view kScheme = "file:";
+
+bool startsWithName(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && namesEqual(text.substr(0, prefix.size()), prefix);
+}
+
+bool endsWithName(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() &&
+           namesEqual(text.substr(text.size() - suffix.size()), suffix);
+}
+
+void noteQuietly(std::string& diagnostic, const char* text) {
+    try {
+        diagnostic = text;
+    } catch (...) {
+        diagnostic.clear();
+    }
+}
+
+}  // namespace
+
+bool isFileSourceName(const std::string& name) {
+    return startsWithName(name, kScheme) || endsWithName(name, ".schema") ||
+           endsWithName(name, ".ldif");
+}
+
+std::string fileSourcePath(const std::string& name) {
+    if (!startsWithName(name, kScheme)) {
+        return name;
+    }
+    std::string_view path = std::string_view(name).substr(kScheme.size());
+    if (path.substr(0, 2) == "//") {
+        path.remove_prefix(2);
+    }
+    return std::string(path);
+}
+
+FileSource::FileSource(std::string name) : name_(std::move(name)) {}
+
+std::int32_t FileSource::open(std::string& diagnostic) {
+    try {
+        Descriptions descriptions;
+        if (const std::int32_t code =
+                readSchemaFiles(fileSourcePath(name_), descriptions, diagnostic)) {
+            return code;
+        }
+        content_ = convertDescriptions(descriptions);
+        opened_ = true;
+        return 0;
+    } catch (...) {
+        noteQuietly(diagnostic, "out of memory while reading the schema files");
+        return QXERR_OUT_OF_MEMORY;
+    }
+}
+
+std::int32_t FileSource::fetch(SchemaContent& content, std::string& diagnostic) {
+    if (!opened_) {
+        noteQuietly(diagnostic, "the schema files were not read");
+        return QXERR_CANNOT_OPEN;
+    }
+    try {
+        content = content_;
+        return 0;
+    } catch (...) {
+        noteQuietly(diagnostic, "out of memory while handing out the schema");
+        return QXERR_OUT_OF_MEMORY;
+    }
+}
+
+std::string FileSource::serverName() const {
+    return name_;
+}
+
+}  // namespace dsclient

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "dsclient/source.h"
+#include "dsclient/sourceschema.h"
+
+namespace dsclient {
+
+// True when `name` stands for local schema files: it begins with "file:" or
+// ends with ".schema" or ".ldif" (letter case ignored).
+bool isFileSourceName(const std::string& name);
+
+// The path a file source name stands for: "file:" removed, and a "//" right
+// after it dropped; the rest as typed, with no percent-decoding.
+std::string fileSourcePath(const std::string& name);
+
+// Schema files read and converted when the connection opens.
+class FileSource : public Source {
+  public:
+    explicit FileSource(std::string name);
+
+    // Reads and converts the files. QXERR_CANNOT_OPEN or QXERR_CANNOT_PARSE
+    // for a file that cannot be read or whose form is wrong; a description
+    // that does not parse fails only the read of its kind, later.
+    std::int32_t open(std::string& diagnostic) override;
+
+    // The content converted at the open (QXERR_CANNOT_OPEN before one).
+    std::int32_t fetch(SchemaContent& content, std::string& diagnostic) override;
+
+    // The name as typed.
+    std::string serverName() const override;
+
+  private:
+    std::string name_;
+    SchemaContent content_;
+    bool opened_ = false;
+};
+
+}  // namespace dsclient

@@ -1,0 +1,484 @@
+#include "dsclient/schemafiles.h"
+
+// ldif.h uses FILE and ber_len_t without including what declares them.
+#include <lber.h>
+#include <ldif.h>
+#include <cstdio>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <new>
+#include <sstream>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "dscontext/dsclient.h"
+#include "toollib/namecompare.h"
+
+namespace dsclient {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool isBlankChar(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool startsWithName(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && namesEqual(text.substr(0, prefix.size()), prefix);
+}
+
+bool endsWithName(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() &&
+           namesEqual(text.substr(text.size() - suffix.size()), suffix);
+}
+
+std::string where(const std::string& file, std::size_t line) {
+    return file + ":" + std::to_string(line);
+}
+
+std::int32_t cannotOpen(const std::string& path, int error, std::string& diagnostic) {
+    diagnostic = "cannot open " + path + ": " + std::strerror(error);
+    return QXERR_CANNOT_OPEN;
+}
+
+std::int32_t cannotParse(const std::string& file, std::size_t line, const std::string& why,
+                         std::string& diagnostic) {
+    diagnostic = where(file, line) + ": " + why;
+    return QXERR_CANNOT_PARSE;
+}
+
+std::int32_t readWhole(const std::string& path, std::string& content, std::string& diagnostic) {
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return cannotOpen(path, errno != 0 ? errno : EACCES, diagnostic);
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) {
+        return cannotOpen(path, errno != 0 ? errno : EIO, diagnostic);
+    }
+    content = std::move(text).str();
+    return 0;
+}
+
+// The file's lines without their LF, and without a CR right before it.
+std::vector<std::string> splitLines(const std::string& content) {
+    std::vector<std::string> lines;
+    std::size_t begin = 0;
+    while (begin < content.size()) {
+        std::size_t end = content.find('\n', begin);
+        if (end == std::string::npos) {
+            end = content.size();
+        }
+        std::string line = content.substr(begin, end - begin);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(std::move(line));
+        begin = end + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> words(std::string_view text) {
+    std::vector<std::string> result;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        while (pos < text.size() && isBlankChar(text[pos])) {
+            ++pos;
+        }
+        const std::size_t begin = pos;
+        while (pos < text.size() && !isBlankChar(text[pos])) {
+            ++pos;
+        }
+        if (pos > begin) {
+            result.emplace_back(text.substr(begin, pos - begin));
+        }
+    }
+    return result;
+}
+
+bool addMacro(std::string_view text, Descriptions& out) {
+    std::vector<std::string> parts = words(text);
+    if (parts.size() != 2) {
+        return false;
+    }
+    out.oidMacros.emplace_back(std::move(parts[0]), std::move(parts[1]));
+    return true;
+}
+
+// One statement of a schema file: its keyword decides where the rest goes.
+std::int32_t takeStatement(const std::string& file, std::size_t line, const std::string& text,
+                           Descriptions& out, std::string& diagnostic) {
+    std::size_t end = 0;
+    while (end < text.size() && !isBlankChar(text[end])) {
+        ++end;
+    }
+    const std::string_view keyword(text.data(), end);
+    std::size_t restBegin = end;
+    while (restBegin < text.size() && isBlankChar(text[restBegin])) {
+        ++restBegin;
+    }
+    std::size_t restEnd = text.size();
+    while (restEnd > restBegin && isBlankChar(text[restEnd - 1])) {
+        --restEnd;
+    }
+    Description description{text.substr(restBegin, restEnd - restBegin), where(file, line)};
+    // The server takes any keyword that begins so (dsee.schema writes
+    // "attributeype").
+    if (startsWithName(keyword, "attribute")) {
+        out.attributeTypes.push_back(std::move(description));
+    } else if (namesEqual(keyword, "objectclass")) {
+        out.objectClasses.push_back(std::move(description));
+    } else if (namesEqual(keyword, "ldapsyntax")) {
+        out.ldapSyntaxes.push_back(std::move(description));
+    } else if (namesEqual(keyword, "objectidentifier")) {
+        if (!addMacro(description.text, out)) {
+            return cannotParse(file, line, "objectidentifier needs a name and an OID", diagnostic);
+        }
+    } else if (!namesEqual(keyword, "ditcontentrule")) {
+        return cannotParse(file, line, "unknown keyword '" + std::string(keyword) + "'",
+                           diagnostic);
+    }
+    return 0;
+}
+
+// Statements as the server splits them: a line that begins with anything but
+// a blank or '#', and the indented lines right after it. A comment or empty
+// line ends a statement, so an indented line after one continues nothing.
+std::int32_t readStatements(const std::string& file, Descriptions& out, std::string& diagnostic) {
+    std::string content;
+    if (const std::int32_t code = readWhole(file, content, diagnostic)) {
+        return code;
+    }
+    const std::vector<std::string> lines = splitLines(content);
+    std::string statement;
+    std::size_t statementLine = 0;
+    auto finish = [&]() -> std::int32_t {
+        if (statementLine == 0) {
+            return 0;
+        }
+        const std::size_t line = statementLine;
+        statementLine = 0;
+        return takeStatement(file, line, statement, out, diagnostic);
+    };
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        std::int32_t code = 0;
+        if (line.empty() || line.front() == '#') {
+            code = finish();
+        } else if (isBlankChar(line.front())) {
+            const bool onlyBlanks = std::all_of(line.begin(), line.end(), isBlankChar);
+            if (statementLine != 0) {
+                statement += ' ';
+                statement += line;
+            } else if (!onlyBlanks) {
+                code = cannotParse(file, i + 1, "indented line continues no statement", diagnostic);
+            }
+        } else {
+            code = finish();
+            statement = line;
+            statementLine = i + 1;
+        }
+        if (code != 0) {
+            return code;
+        }
+    }
+    return finish();
+}
+
+struct LdifClose {
+    void operator()(LDIFFP* file) const { ldif_close(file); }
+};
+
+// ldif_read_record grows its buffer with the lber allocator.
+struct RecordBuffer {
+    char* data = nullptr;
+    int size = 0;
+    RecordBuffer() = default;
+    RecordBuffer(const RecordBuffer&) = delete;
+    RecordBuffer& operator=(const RecordBuffer&) = delete;
+    ~RecordBuffer() { ber_memfree(data); }
+};
+
+struct ParsedValue {
+    berval type{};
+    berval value{};
+    int owned = 0;
+    ParsedValue() = default;
+    ParsedValue(const ParsedValue&) = delete;
+    ParsedValue& operator=(const ParsedValue&) = delete;
+    ~ParsedValue() {
+        if (owned) {
+            ber_memfree(value.bv_val);
+        }
+    }
+};
+
+enum class Target { kNone, kClasses, kAttrs, kSyntaxes, kNameForms, kRules, kMacros, kEntry };
+
+struct Family {
+    std::string_view attribute;
+    Target target;
+    bool ordered;  // the server's own forms carry "{n}" prefixes
+};
+
+constexpr Family kFamilies[] = {
+    {"objectClasses", Target::kClasses, false},     {"attributeTypes", Target::kAttrs, false},
+    {"ldapSyntaxes", Target::kSyntaxes, false},     {"nameForms", Target::kNameForms, false},
+    {"dITStructureRules", Target::kRules, false},   {"olcObjectClasses", Target::kClasses, true},
+    {"olcAttributeTypes", Target::kAttrs, true},    {"olcLdapSyntaxes", Target::kSyntaxes, true},
+    {"olcObjectIdentifier", Target::kMacros, true}, {"dn", Target::kEntry, false},
+};
+
+std::string_view withoutOrderPrefix(std::string_view value) {
+    if (value.empty() || value.front() != '{') {
+        return value;
+    }
+    std::size_t pos = 1;
+    while (pos < value.size() && value[pos] >= '0' && value[pos] <= '9') {
+        ++pos;
+    }
+    if (pos == 1 || pos >= value.size() || value[pos] != '}') {
+        return value;
+    }
+    return value.substr(pos + 1);
+}
+
+std::int32_t takeLdifValue(const std::string& file, std::size_t line, const ParsedValue& parsed,
+                           Descriptions& out, std::string& diagnostic) {
+    std::string_view type(parsed.type.bv_val, parsed.type.bv_len);
+    type = type.substr(0, type.find(';'));
+    const Family* family = nullptr;
+    for (const Family& candidate : kFamilies) {
+        if (namesEqual(type, candidate.attribute)) {
+            family = &candidate;
+        }
+    }
+    if (family == nullptr) {
+        return 0;
+    }
+    std::string_view value(parsed.value.bv_val, parsed.value.bv_len);
+    if (family->ordered) {
+        value = withoutOrderPrefix(value);
+    }
+    Description description{std::string(value), where(file, line)};
+    switch (family->target) {
+        case Target::kClasses:
+            out.objectClasses.push_back(std::move(description));
+            break;
+        case Target::kAttrs:
+            out.attributeTypes.push_back(std::move(description));
+            break;
+        case Target::kSyntaxes:
+            out.ldapSyntaxes.push_back(std::move(description));
+            break;
+        case Target::kNameForms:
+            out.nameForms.push_back(std::move(description));
+            break;
+        case Target::kRules:
+            out.structureRules.push_back(std::move(description));
+            break;
+        case Target::kMacros:
+            if (!addMacro(description.text, out)) {
+                return cannotParse(file, line, "olcObjectIdentifier needs a name and an OID",
+                                   diagnostic);
+            }
+            break;
+        case Target::kEntry:
+            out.entries.push_back(std::move(description.text));
+            break;
+        case Target::kNone:
+            break;
+    }
+    return 0;
+}
+
+// ldif_getline leaves these where it joined folded lines; ldif_parse_line2
+// drops them.
+constexpr char kFoldMarker = '\r';
+
+// Checked before libldap decodes, which reports bad base64 on standard error
+// whatever it is told.
+bool looksLikeBase64(const char* value) {
+    bool padding = false;
+    std::size_t count = 0;
+    for (const char* c = value; *c; ++c) {
+        const bool letter = (*c >= 'A' && *c <= 'Z') || (*c >= 'a' && *c <= 'z') ||
+                            (*c >= '0' && *c <= '9') || *c == '+' || *c == '/';
+        if (*c == ' ' || *c == kFoldMarker) {
+            continue;
+        }
+        if (*c == '=') {
+            padding = true;
+        } else if (!letter || padding) {
+            return false;
+        }
+        ++count;
+    }
+    return count % 4 == 0;
+}
+
+// Reads one record's lines. `firstLine` is the file line of the record's
+// first line; ldif_getline unfolds in place but leaves every line where it
+// began, so counting newlines in a copy gives each line's number.
+std::int32_t takeRecord(const std::string& file, RecordBuffer& record, std::size_t firstLine,
+                        Descriptions& out, std::string& diagnostic) {
+    const std::string pristine(record.data);
+    std::size_t counted = 0;
+    std::size_t lineNumber = firstLine;
+    char* next = record.data;
+    while (char* line = ldif_getline(&next)) {
+        const auto offset = static_cast<std::size_t>(line - record.data);
+        lineNumber += std::count(pristine.begin() + counted, pristine.begin() + offset, '\n');
+        counted = offset;
+        if (std::strcmp(line, "-") == 0) {
+            continue;
+        }
+        const char* colon = std::strchr(line, ':');
+        if (colon == nullptr || colon == line) {
+            return cannotParse(file, lineNumber, "not an LDIF line", diagnostic);
+        }
+        // libldap would read the file the URL names.
+        const char* after = colon + 1;
+        while (*after == kFoldMarker) {
+            ++after;
+        }
+        if (*after == '<') {
+            return cannotParse(file, lineNumber, "values given by URL are refused", diagnostic);
+        }
+        if (*after == ':' && !looksLikeBase64(after + 1)) {
+            return cannotParse(file, lineNumber, "bad base64 value", diagnostic);
+        }
+        ParsedValue parsed;
+        if (ldif_parse_line2(line, &parsed.type, &parsed.value, &parsed.owned) < 0) {
+            return cannotParse(file, lineNumber, "not an LDIF line or bad base64", diagnostic);
+        }
+        if (const std::int32_t code = takeLdifValue(file, lineNumber, parsed, out, diagnostic)) {
+            return code;
+        }
+    }
+    return 0;
+}
+
+std::int32_t readLdif(const std::string& file, Descriptions& out, std::string& diagnostic) {
+    // Our own copy finds each record's first line, and the include lines
+    // libldap would follow into other files before we ever see them.
+    std::string content;
+    if (const std::int32_t code = readWhole(file, content, diagnostic)) {
+        return code;
+    }
+    const std::vector<std::string> lines = splitLines(content);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (startsWithName(lines[i], "include:")) {
+            return cannotParse(file, i + 1, "include lines are refused", diagnostic);
+        }
+    }
+    errno = 0;
+    const std::unique_ptr<LDIFFP, LdifClose> ldif(ldif_open(file.c_str(), "r"));
+    if (!ldif) {
+        return cannotOpen(file, errno != 0 ? errno : EACCES, diagnostic);
+    }
+    RecordBuffer record;
+    unsigned long lineNumber = 0;
+    while (true) {
+        const int read = ldif_read_record(ldif.get(), &lineNumber, &record.data, &record.size);
+        if (read < 0) {
+            return cannotParse(file, lineNumber, "cannot read LDIF record", diagnostic);
+        }
+        if (read == 0 || record.data == nullptr) {
+            return 0;
+        }
+        // The count stands on the empty line after the record, or on its
+        // last line at the end of the file.
+        const auto newlines = static_cast<std::size_t>(
+            std::count(record.data, record.data + std::strlen(record.data), '\n'));
+        std::size_t last = lineNumber;
+        if (lineNumber >= 1 && lineNumber <= lines.size() && lines[lineNumber - 1].empty()) {
+            --last;
+        }
+        const std::size_t first = last + 1 > newlines ? last + 1 - newlines : 1;
+        if (const std::int32_t code = takeRecord(file, record, first, out, diagnostic)) {
+            return code;
+        }
+    }
+}
+
+bool isSchemaFileName(std::string_view name) {
+    return endsWithName(name, ".schema") || endsWithName(name, ".ldif");
+}
+
+std::int32_t readFile(const std::string& file, Descriptions& out, std::string& diagnostic) {
+    return endsWithName(file, ".ldif") ? readLdif(file, out, diagnostic)
+                                       : readStatements(file, out, diagnostic);
+}
+
+std::int32_t readFolder(const std::string& folder, Descriptions& out, std::string& diagnostic) {
+    std::error_code error;
+    fs::directory_iterator entries(folder, error);
+    if (error) {
+        return cannotOpen(folder, error.value(), diagnostic);
+    }
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : entries) {
+        std::string name = entry.path().filename().string();
+        std::error_code statusError;
+        if (isSchemaFileName(name) && entry.is_regular_file(statusError)) {
+            names.push_back(std::move(name));
+        }
+    }
+    std::sort(names.begin(), names.end());
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    for (const std::string& name : names) {
+        if (const std::int32_t code = readFile(prefix + name, out, diagnostic)) {
+            return code;
+        }
+    }
+    return 0;
+}
+
+// For the last resort: the note may itself fail to allocate, the code not.
+std::int32_t failQuietly(std::int32_t code, const char* what, const std::string& path,
+                         std::string& diagnostic) {
+    try {
+        diagnostic = what + path;
+    } catch (...) {
+        diagnostic.clear();
+    }
+    return code;
+}
+
+}  // namespace
+
+std::int32_t readSchemaFiles(const std::string& path, Descriptions& out, std::string& diagnostic) {
+    try {
+        std::error_code error;
+        const fs::file_status status = fs::status(path, error);
+        if (error) {
+            return cannotOpen(path, error.value(), diagnostic);
+        }
+        if (fs::is_directory(status)) {
+            return readFolder(path, out, diagnostic);
+        }
+        // A pipe or device could keep the open waiting for ever.
+        if (!fs::is_regular_file(status)) {
+            diagnostic = "cannot open " + path + ": not a regular file";
+            return QXERR_CANNOT_OPEN;
+        }
+        return readFile(path, out, diagnostic);
+    } catch (const std::bad_alloc&) {
+        return failQuietly(QXERR_OUT_OF_MEMORY, "out of memory while reading ", path, diagnostic);
+    } catch (...) {
+        return failQuietly(QXERR_CANNOT_OPEN, "cannot read ", path, diagnostic);
+    }
+}
+
+}  // namespace dsclient
