@@ -2,6 +2,7 @@
 #include <string>
 
 #include "dsclient/filesource.h"
+#include "dsclient/ldapsource.h"
 #include "dsclient/memorydirectory.h"
 #include "dsclient/source.h"
 #include "toollib/namecompare.h"
@@ -15,12 +16,18 @@ std::unique_ptr<Source> makeSource(const std::string& name) {
     if (isFileSourceName(name)) {
         return std::make_unique<FileSource>(name);
     }
+    if (isLdapName(name)) {
+        return std::make_unique<LdapSource>(name);
+    }
     return nullptr;
 }
 
 std::string connectionKey(const std::string& name) {
     if (memory::findServer(name) == nullptr && isFileSourceName(name)) {
         return "file:" + fileSourcePath(name);
+    }
+    if (memory::findServer(name) == nullptr && isLdapName(name)) {
+        return ldapConnectionKey(name);
     }
     std::string key = name;
     for (char& c : key) {

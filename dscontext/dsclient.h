@@ -26,6 +26,16 @@
  *   QXERR_WRONG_ITEM        -312  the buffer's next item is of another kind
  *   QXERR_NOT_CONNECTED     -313  the context is bound to no source
  *   QXERR_BAD_ITERATION     -314  the iteration handle is not one this library gave
+ *   QXERR_NO_SUCH_HOST      -315  the server's host name does not resolve
+ *   QXERR_UNREACHABLE       -316  the server cannot be reached (refused, no route)
+ *   QXERR_TLS_FAILURE       -317  TLS could not be set up, or the certificate
+ *                                 did not verify; never a fall back to plain text
+ *   QXERR_BIND_REFUSED      -318  the server refused the bind (credentials, method)
+ *   QXERR_TIMEOUT           -319  the server did not answer in time
+ *   QXERR_NO_SUBSCHEMA      -320  the server has no subschema entry that can be read
+ *   QXERR_ACCESS_DENIED     -321  the server refused the schema read for lack of access
+ *   QXERR_CONNECTION_LOST   -322  the server closed the connection during a read
+ *   QXERR_SERVER_ERROR      -323  any other error the server or the protocol reported
  */
 #ifndef TAVLER_DSCONTEXT_DSCLIENT_H
 #define TAVLER_DSCONTEXT_DSCLIENT_H
@@ -52,6 +62,15 @@ extern "C" {
 #define QXERR_WRONG_ITEM (-312)
 #define QXERR_NOT_CONNECTED (-313)
 #define QXERR_BAD_ITERATION (-314)
+#define QXERR_NO_SUCH_HOST (-315)
+#define QXERR_UNREACHABLE (-316)
+#define QXERR_TLS_FAILURE (-317)
+#define QXERR_BIND_REFUSED (-318)
+#define QXERR_TIMEOUT (-319)
+#define QXERR_NO_SUBSCHEMA (-320)
+#define QXERR_ACCESS_DENIED (-321)
+#define QXERR_CONNECTION_LOST (-322)
+#define QXERR_SERVER_ERROR (-323)
 
 /* Limits. Buffer sizes count the terminating NUL. */
 #define QX_MAX_NAME_LEN 65         /* longest definition or item name, in bytes */

@@ -4,7 +4,7 @@
 # without ever leaving a system directory server running on this machine.
 set -euo pipefail
 
-packages=(libldap-dev slapd ldap-utils)
+packages=(libldap-dev libsasl2-dev slapd ldap-utils)
 missing=()
 for pkg in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace dsclient {
+
+// The password for binding as `bindDn`: asked for once per DN in the
+// process, on the terminal without echo when standard input is one, else
+// taken as the next line of standard input. Never written anywhere. Empty
+// when there is nothing to read (no terminal and standard input at its end).
+std::optional<std::string> bindPassword(const std::string& bindDn);
+
+}  // namespace dsclient
