@@ -157,8 +157,12 @@ std::optional<LdapAddress> parseUrl(const std::string& name, std::string& why) {
         const std::size_t hostStart = name.find("//") + 2;
         const std::string authority = name.substr(hostStart, name.find('/', hostStart) - hostStart);
         const std::size_t bracket = authority.rfind(']');
-        address.portGiven =
-            authority.find(':', bracket == std::string::npos ? 0 : bracket) != std::string::npos;
+        const std::size_t colon = authority.find(':', bracket == std::string::npos ? 0 : bracket);
+        address.portGiven = colon != std::string::npos;
+        if (address.portGiven && !isPort(std::string_view(authority).substr(colon + 1))) {
+            why = "not a directory server address";
+            return std::nullopt;
+        }
         const std::string shownHost =
             address.host.find(':') != std::string::npos ? "[" + address.host + "]" : address.host;
         address.url = address.scheme + "://" + shownHost + ":" + std::to_string(address.port);
