@@ -4,7 +4,7 @@
 # without ever leaving a system directory server running on this machine.
 set -euo pipefail
 
-packages=(libldap-dev libsasl2-dev slapd ldap-utils)
+packages=(libldap-dev libsasl2-dev slapd ldap-utils openssl)
 missing=()
 for pkg in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
@@ -38,11 +38,17 @@ if [ ${#missing[@]} -gt 0 ]; then
     trap - EXIT
 fi
 
-# Whatever started a system server (an earlier install, a boot script), the
-# tests never use it and nothing may keep listening for it.
-if [ "$(id -u)" -eq 0 ] && pgrep -x slapd >/dev/null 2>&1; then
-    if command -v service >/dev/null 2>&1; then
-        service slapd stop >/dev/null 2>&1 || true
-    fi
-    pkill -x slapd 2>/dev/null || true
+# Whatever started the system server (an earlier install, a boot script),
+# the tests never use it and nothing may keep listening for it. Only that
+# server is stopped, by the pid it recorded: a test's own servers run from
+# other folders and are left alone.
+if [ "$(id -u)" -eq 0 ]; then
+    for pidfile in /run/slapd/slapd.pid /var/run/slapd/slapd.pid; do
+        if [ -s "$pidfile" ]; then
+            pid=$(cat "$pidfile")
+            if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = slapd ]; then
+                kill "$pid" 2>/dev/null || true
+            fi
+        fi
+    done
 fi

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,12 +26,20 @@ struct RunResult {
     int status = -1;
 };
 
+// What a run gets besides its arguments.
+struct RunOptions {
+    std::string input;             // standard input (from a file, so it ends)
+    std::vector<std::string> env;  // NAME=VALUE settings added to the environment
+    int limitSeconds = 120;        // the run is killed after this; status 137 then
+};
+
 // Runs the program (TAVLER_BIN, unless `bin` names another) in `workDir`
 // with `args`, standard input from /dev/null, and collects what it wrote.
 // Output sent to a file outside `workDir` is left there, not collected.
 inline RunResult runProgram(const std::filesystem::path& workDir,
                             const std::vector<std::string>& args,
-                            std::filesystem::path outFile = {}, const char* bin = nullptr) {
+                            std::filesystem::path outFile = {}, const char* bin = nullptr,
+                            const RunOptions& options = {}) {
     namespace fs = std::filesystem;
     if (bin == nullptr) {
         bin = std::getenv("TAVLER_BIN");
@@ -39,12 +48,19 @@ inline RunResult runProgram(const std::filesystem::path& workDir,
         outFile = workDir / ".stdout";
     }
     const fs::path errFile = workDir / ".stderr";
+    const fs::path inFile = workDir / ".stdin";
+    if (!options.input.empty()) {
+        std::ofstream(inFile, std::ios::binary) << options.input;
+    }
     const pid_t pid = fork();
     if (pid == 0) {
         if (chdir(workDir.c_str()) != 0) {
             _exit(126);
         }
-        const int in = open("/dev/null", O_RDONLY);
+        const int in = open(options.input.empty() ? "/dev/null" : inFile.c_str(), O_RDONLY);
+        for (const std::string& setting : options.env) {
+            putenv(const_cast<char*>(setting.c_str()));
+        }
         const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(in, 0);
@@ -58,8 +74,16 @@ inline RunResult runProgram(const std::filesystem::path& workDir,
         execv(bin, argv.data());
         _exit(127);
     }
+    // Bounded: a run that hangs is killed, and the test sees status 137.
     int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
+    for (int waited = 0; waitpid(pid, &wstatus, WNOHANG) == 0; waited += 10) {
+        if (waited >= options.limitSeconds * 1000) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &wstatus, 0);
+            break;
+        }
+        usleep(10 * 1000);
+    }
     RunResult result;
     const bool ownOutput = outFile.parent_path() == workDir;
     if (ownOutput) {
@@ -71,5 +95,6 @@ inline RunResult runProgram(const std::filesystem::path& workDir,
         fs::remove(outFile);
     }
     fs::remove(errFile);
+    fs::remove(inFile);
     return result;
 }
