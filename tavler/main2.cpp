@@ -1,9 +1,13 @@
 #include "tavler/main2.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <array>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "dscontext/dscontext.h"
 #include "schema/schema.h"
@@ -21,20 +25,46 @@ namespace {
 bool error = false;
 
 // List files naming list files stop starting new levels at this depth, so a
-// list that names itself ends instead of exhausting the stack.
-constexpr int maxListDepth = 32;
+// long chain of distinct list files ends instead of exhausting the stack.
+constexpr std::size_t maxListDepth = 32;
 
-int invocation(int argc, char** argv, int depth);
+// A file as the file system knows it, whatever name reached it.
+struct FileId {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FileId&) const = default;
+};
+
+// The list files being run by this invocation and those enclosing it,
+// outermost first.
+using RunningLists = std::vector<FileId>;
+
+int invocation(int argc, char** argv, RunningLists& running);
 
 // Runs a nested invocation for every significant line of the list file,
-// with the line standing in place of the list file's word.
+// with the line standing in place of the list file's word. A list file that
+// is already being run further out is not started again: a list that names
+// itself would otherwise nest until the depth limit on every line, which
+// for two such lines is billions of invocations.
 int listRun(int argc, char** argv, const std::string& listArg, const std::string& typedName,
-            int depth) {
-    if (depth >= maxListDepth) {
+            RunningLists& running) {
+    if (running.size() >= maxListDepth) {
         std::cout << listArg << ": list files nest too deeply\n";
         return 1;
     }
+    struct stat status {};
+    std::optional<FileId> id;
+    if (stat(typedName.c_str(), &status) == 0) {
+        id = FileId{status.st_dev, status.st_ino};
+        if (std::find(running.begin(), running.end(), *id) != running.end()) {
+            std::cout << listArg << ": list file is already being run\n";
+            return 1;
+        }
+    }
     TextStreamParser tsp = openOrEnd(typedName);
+    // A name that could not be looked up is not found again either; it
+    // still counts towards the depth.
+    running.push_back(id.value_or(FileId{0, 0}));
     while (tsp.getLine()) {
         int j = 1;
         while (j < argc && !namesEqual(argv[j], listArg)) {
@@ -46,9 +76,10 @@ int listRun(int argc, char** argv, const std::string& listArg, const std::string
         std::string word = tsp.line;
         char* temparg = argv[j];
         argv[j] = word.data();
-        invocation(argc, argv, depth + 1);
+        invocation(argc, argv, running);
         argv[j] = temparg;
     }
+    running.pop_back();
     return 0;
 }
 
@@ -65,7 +96,7 @@ constexpr std::array<Kind, 3> kinds{{
     {"S", ": Reading Syntax Definitions", &Schema::readSyntaxDefs, &Schema::readSyntaxDefs},
 }};
 
-int invocation(int argc, char** argv, int depth) {
+int invocation(int argc, char** argv, RunningLists& running) {
     // The contexts come first, so the directory library is used even when
     // only the usage screen follows.
     std::array<DSContext, 2> dsContext;
@@ -93,7 +124,7 @@ int invocation(int argc, char** argv, int depth) {
         // ".ref" inside it (a path or a host name may hold either).
         const bool schemeServer = hasServerScheme(arg);
         if (!schemeServer && containsName(arg, ".lst")) {
-            return listRun(argc, argv, arg, typed.getArg(i), depth);
+            return listRun(argc, argv, arg, typed.getArg(i), running);
         }
         schema[at].name = arg;
         if (!schemeServer && containsName(arg, ".ref")) {
@@ -131,7 +162,8 @@ int invocation(int argc, char** argv, int depth) {
 }  // namespace
 
 int main2(int argc, char** argv) {
-    const int status = invocation(argc, argv, 0);
+    RunningLists running;
+    const int status = invocation(argc, argv, running);
     // A listing that never reached its file must not end as a success.
     if (!std::cout.flush()) {
         std::cerr << "Could not write standard output.\n";
