@@ -328,6 +328,19 @@ std::string iterationDetail(std::int32_t given, const std::int32_t* iteration) {
 
 }  // namespace
 
+void dsclient::memory::closeConnections() {
+    State& s = state();
+    std::vector<std::uint32_t> open;
+    for (const auto& [handle, conn] : s.connections) {
+        if (conn.source && conn.findable) {
+            open.push_back(handle);
+        }
+    }
+    for (std::uint32_t handle : open) {
+        closeConnection(handle);
+    }
+}
+
 extern "C" {
 
 int32_t QXGetConnectionIDFromName(uint32_t nameLength, const char* name, uint32_t* connection) {

@@ -19,6 +19,7 @@ struct Directory {
     std::map<std::string, unsigned, std::less<>> uses;
     std::multimap<std::string, Armed, std::less<>> failures;
     bool logging = false;
+    bool offline = false;
     std::vector<std::string> log;
 };
 
@@ -62,6 +63,14 @@ bool recordingCalls() {
 
 const std::vector<std::string>& calls() {
     return directory().log;
+}
+
+void keepOffline(bool on) {
+    directory().offline = on;
+}
+
+bool offline() {
+    return directory().offline;
 }
 
 void reset() {

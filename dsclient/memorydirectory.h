@@ -40,8 +40,18 @@ void recordCalls(bool on);
 bool recordingCalls();
 const std::vector<std::string>& calls();
 
+// With `on`, no name reaches a directory server over the network: what is
+// neither a server of this directory nor a local schema source is "no such
+// server". For harnesses that feed the program arbitrary names.
+void keepOffline(bool on);
+bool offline();
+
 // Forgets every server, armed failure, count and log line.
 void reset();
+
+// Closes every connection but the default one, as the end of a process
+// would; for harnesses that run the program many times in one process.
+void closeConnections();
 
 // For the library's calls: counts a use of `call` and gives the code armed
 // for it, if any; and appends a line to the log when it is on.

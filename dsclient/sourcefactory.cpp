@@ -16,7 +16,7 @@ std::unique_ptr<Source> makeSource(const std::string& name) {
     if (isFileSourceName(name)) {
         return std::make_unique<FileSource>(name);
     }
-    if (isLdapName(name)) {
+    if (isLdapName(name) && !memory::offline()) {
         return std::make_unique<LdapSource>(name);
     }
     return nullptr;

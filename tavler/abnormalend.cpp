@@ -17,9 +17,22 @@ void cantOpen(const std::string& fileName) {
     abnormalEnd();
 }
 
+namespace {
+
+AbnormalExit abnormalExit = nullptr;
+
+}  // namespace
+
+void setAbnormalExit(AbnormalExit exitStep) {
+    abnormalExit = exitStep;
+}
+
 void abnormalEnd() {
     std::cout.flush();
     std::cerr << "Abnormal program termination\n";
     std::cerr.flush();
+    if (abnormalExit != nullptr) {
+        abnormalExit();
+    }
     std::_Exit(3);
 }

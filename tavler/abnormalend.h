@@ -17,3 +17,10 @@ TextStreamParser openOrEnd(const std::string& fileName);
 // Ends the process the same way, without the "Can't open" line; used when
 // something unforeseen (such as exhausted memory) stops a run.
 [[noreturn]] void abnormalEnd();
+
+// The last step of the abnormal end, once its messages are written: by
+// default the process exits with status 3. A harness that runs the driver
+// many times in one process (the fuzzer) sets a step that throws instead of
+// ending the process; a step that returns is followed by the exit.
+using AbnormalExit = void (*)();
+void setAbnormalExit(AbnormalExit exitStep);
