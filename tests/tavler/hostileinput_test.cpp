@@ -89,4 +89,49 @@ TEST(HostileInput, EachHasADefinedOutcome) {
     }
 }
 
+// Runs the program with its standard output on a pipe that nobody reads,
+// standard error into `err`, and returns the wait status.
+int runIntoClosedPipe(const std::filesystem::path& workDir, const std::vector<std::string>& args,
+                      std::string& err) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        return -1;
+    }
+    close(fds[0]);
+    const std::filesystem::path errFile = workDir / ".stderr";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int errFd = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (chdir(workDir.c_str()) != 0 || errFd < 0) {
+            _exit(126);
+        }
+        signal(SIGPIPE, SIG_DFL);
+        dup2(fds[1], 1);
+        dup2(errFd, 2);
+        std::vector<char*> argv{const_cast<char*>("tavler")};
+        for (const std::string& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(std::getenv("TAVLER_BIN"), argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    err = readFile(errFile);
+    return status;
+}
+
+TEST(HostileInput, AListingIntoAClosedPipeEndsQuietly) {
+    ScopedTempDir work;
+    work.write("big.ref", "\nClass Definitions\n" + repeated("A rather long class name\n", 200000));
+    std::string err;
+    const int status = runIntoClosedPipe(work.path(), {"big.ref", "/C"}, err);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGPIPE);
+    EXPECT_EQ(err.find("Could not write"), std::string::npos);
+    EXPECT_EQ(err.find('\n'), std::string::npos) << "only the progress line: " << err;
+}
+
 }  // namespace
