@@ -10,7 +10,9 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -30,8 +32,17 @@ namespace {
 constexpr int defaultConnectSeconds = 10;
 constexpr int defaultOperationSeconds = 60;
 
+// The largest reply libldap takes in. It holds a whole message before
+// handing it over, and allocates what the message's header declares, so
+// without a bound a server decides how much memory the program takes. The
+// subschema entry of a real server is a few megabytes.
+constexpr ber_len_t maxReplyBytes = 128 << 20;
+
+// Text a server sends (its diagnostic messages, the DN its root DSE names)
+// is cut to this before it goes into a diagnostic line.
+constexpr std::size_t maxShownServerText = 200;
+
 constexpr int ldapPort = 389;
-constexpr int ldapsPort = 636;
 
 bool startsWithName(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && namesEqual(text.substr(0, prefix.size()), prefix);
@@ -118,8 +129,13 @@ struct UrlDescFree {
 struct MessageFree {
     void operator()(LDAPMessage* message) const { ldap_msgfree(message); }
 };
-struct BervalsFree {
-    void operator()(berval** values) const { ldap_value_free_len(values); }
+struct BerFree {
+    // The element ldap_get_dn_ber makes shares the message's buffer.
+    void operator()(BerElement* ber) const { ber_free(ber, 0); }
+};
+struct BerArrayFree {
+    // Only the array: its values point into the message.
+    void operator()(berval* values) const { ber_memfree(values); }
 };
 using Message = std::unique_ptr<LDAPMessage, MessageFree>;
 
@@ -286,6 +302,8 @@ struct LdapSource::Session {
     LDAP* ld = nullptr;
     timeval operationTimeout{defaultOperationSeconds, 0};
     int connectSeconds = defaultConnectSeconds;
+    // The bind password, so that no server text that echoes it is shown.
+    std::string secret;
 };
 
 LdapSource::LdapSource(std::string name) : name_(std::move(name)) {}
@@ -304,14 +322,49 @@ std::string LdapSource::serverName() const {
 
 namespace {
 
-std::string ldapMessage(LDAP* ld, int rc) {
+// Server text as it may appear in a one-line diagnostic: the password never,
+// control bytes as \xHH, and no more than maxShownServerText bytes (never
+// cut inside a UTF-8 sequence).
+std::string shownServerText(std::string_view text, const std::string& secret) {
+    std::string scrubbed(text);
+    if (!secret.empty()) {
+        for (std::size_t at = scrubbed.find(secret); at != std::string::npos;
+             at = scrubbed.find(secret, at + 8)) {
+            scrubbed.replace(at, secret.size(), "********");
+        }
+    }
+    std::string shown;
+    for (const char c : scrubbed) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (shown.size() >= maxShownServerText) {
+            while (!shown.empty() && (static_cast<unsigned char>(shown.back()) & 0xC0) == 0x80) {
+                shown.pop_back();
+            }
+            if (!shown.empty() && (static_cast<unsigned char>(shown.back()) & 0x80) != 0) {
+                shown.pop_back();  // the lead byte of the sequence cut off
+            }
+            return shown + " ...";
+        }
+        if (byte < 0x20 || byte == 0x7F) {
+            static constexpr char digits[] = "0123456789ABCDEF";
+            shown += "\\x";
+            shown += digits[byte >> 4];
+            shown += digits[byte & 0xF];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+std::string ldapMessage(LDAP* ld, int rc, const std::string& secret) {
     std::string text = ldap_err2string(rc);
     char* detail = nullptr;
     if (ld != nullptr &&
         ldap_get_option(ld, LDAP_OPT_DIAGNOSTIC_MESSAGE, &detail) == LDAP_SUCCESS &&
         detail != nullptr) {
         if (*detail != '\0') {
-            text += std::string(" (") + detail + ")";
+            text += " (" + shownServerText(detail, secret) + ")";
         }
         ldap_memfree(detail);
     }
@@ -384,6 +437,116 @@ std::int32_t readFailure(int rc) {
     }
 }
 
+// libldap reports a reply over maxReplyBytes, or a length no reply can
+// have, as a lost connection; liblber leaves ERANGE behind for both.
+// Captured straight after the call that failed, before anything else can
+// change errno.
+int refinedFailure(int rc, int savedErrno) {
+    return rc == LDAP_SERVER_DOWN && savedErrno == ERANGE ? LDAP_DECODING_ERROR : rc;
+}
+
+std::string failureText(LDAP* ld, int rc, int savedErrno, const std::string& secret) {
+    if (rc == LDAP_SERVER_DOWN && savedErrno == ERANGE) {
+        return "a reply larger than " + std::to_string(maxReplyBytes >> 20) +
+               " MiB, or with a length no reply can have";
+    }
+    return ldapMessage(ld, rc, secret);
+}
+
+using Clock = std::chrono::steady_clock;
+
+timeval timeLeft(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
+    if (left.count() <= 0) {
+        return {0, 0};
+    }
+    return {static_cast<time_t>(left.count() / 1000000),
+            static_cast<suseconds_t>(left.count() % 1000000)};
+}
+
+// One base search, read a message at a time until its result, within
+// `limit` altogether. The first entry is kept in `entry`; any further entry
+// is dropped as it comes, so a server that sends entries without end fills
+// no memory, and is stopped by the time limit like one that sends nothing.
+int searchBase(LDAP* ld, const std::string& base, const char* filter, char** attrs, timeval limit,
+               Message& entry, int& savedErrno) {
+    savedErrno = 0;
+    int id = 0;
+    if (const int rc = ldap_search_ext(ld, base.c_str(), LDAP_SCOPE_BASE, filter, attrs, 0, nullptr,
+                                       nullptr, &limit, 0, &id);
+        rc != LDAP_SUCCESS) {
+        savedErrno = errno;
+        return rc;
+    }
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(limit.tv_sec) +
+                                       std::chrono::microseconds(limit.tv_usec);
+    while (true) {
+        timeval wait = timeLeft(deadline);
+        if (wait.tv_sec == 0 && wait.tv_usec == 0) {
+            ldap_abandon_ext(ld, id, nullptr, nullptr);
+            return LDAP_TIMEOUT;
+        }
+        LDAPMessage* raw = nullptr;
+        errno = 0;
+        const int type = ldap_result(ld, id, LDAP_MSG_ONE, &wait, &raw);
+        savedErrno = errno;
+        Message message(raw);
+        if (type == -1) {
+            int rc = LDAP_OTHER;
+            ldap_get_option(ld, LDAP_OPT_RESULT_CODE, &rc);
+            return rc == LDAP_SUCCESS ? LDAP_OTHER : rc;
+        }
+        if (type == LDAP_RES_SEARCH_ENTRY) {
+            if (!entry) {
+                entry = std::move(message);
+            }
+        } else if (type == LDAP_RES_SEARCH_RESULT) {
+            int code = LDAP_OTHER;
+            if (ldap_parse_result(ld, message.get(), &code, nullptr, nullptr, nullptr, nullptr,
+                                  0) != LDAP_SUCCESS) {
+                return LDAP_DECODING_ERROR;
+            }
+            return code;
+        }
+        // 0 (this wait is over: the loop checks the deadline), references
+        // and intermediate responses: nothing to keep.
+    }
+}
+
+// Hands each attribute of `entry` with its values to `take`, in the order
+// the server sent them. LDAP_DECODING_ERROR when the entry does not decode,
+// which ldap_get_values_len would not tell from an attribute that is absent.
+// The values point into the message: nothing is copied here.
+int forEachAttribute(LDAP* ld, LDAPMessage* entry,
+                     const std::function<void(std::string_view, const berval*)>& take) {
+    BerElement* rawBer = nullptr;
+    berval dn{};
+    if (ldap_get_dn_ber(ld, entry, &rawBer, &dn) != LDAP_SUCCESS) {
+        if (rawBer != nullptr) {
+            ber_free(rawBer, 0);
+        }
+        return LDAP_DECODING_ERROR;
+    }
+    const std::unique_ptr<BerElement, BerFree> ber(rawBer);
+    while (true) {
+        berval type{};
+        BerVarray rawValues = nullptr;
+        if (ldap_get_attribute_ber(ld, entry, ber.get(), &type, &rawValues) != LDAP_SUCCESS) {
+            if (rawValues != nullptr) {
+                ber_memfree(rawValues);
+            }
+            return LDAP_DECODING_ERROR;
+        }
+        const std::unique_ptr<berval, BerArrayFree> values(rawValues);
+        if (type.bv_val == nullptr) {
+            return LDAP_SUCCESS;
+        }
+        static const berval none{0, nullptr};
+        take(std::string_view(type.bv_val, type.bv_len), values ? values.get() : &none);
+    }
+}
+
 }  // namespace
 
 std::int32_t LdapSource::open(std::string& diagnostic) {
@@ -421,10 +584,31 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
     session_->connectSeconds = static_cast<int>(connect.tv_sec > 0 ? connect.tv_sec : 1);
     ldap_set_option(ld, LDAP_OPT_NETWORK_TIMEOUT, &connect);
     ldap_set_option(ld, LDAP_OPT_TIMEOUT, &session_->operationTimeout);
+    // The connection libldap opens reads through this sockbuf, so the bound
+    // holds for every reply on it.
+    Sockbuf* sockbuf = nullptr;
+    if (ldap_get_option(ld, LDAP_OPT_SOCKBUF, &sockbuf) == LDAP_OPT_SUCCESS && sockbuf != nullptr) {
+        ber_len_t most = maxReplyBytes;
+        ber_sockbuf_ctrl(sockbuf, LBER_SB_OPT_SET_MAX_INCOMING, &most);
+    }
 
-    auto fail = [&](int rc, const char* what) {
-        diagnostic = name_ + ": " + what + ": " + ldapMessage(ld, rc);
-        return openFailure(rc, address, session_->connectSeconds);
+    auto fail = [&](int rc, const char* what, int savedErrno = 0) {
+        diagnostic = name_ + ": " + what + ": " + failureText(ld, rc, savedErrno, session_->secret);
+        return openFailure(refinedFailure(rc, savedErrno), address, session_->connectSeconds);
+    };
+
+    // Connecting on its own first tells a server that cannot be reached from
+    // one that accepted the connection and then dropped it or answered with
+    // something that is no LDAP: after this, a lost connection is that.
+    if (const int rc = ldap_connect(ld); rc != LDAP_SUCCESS) {
+        return fail(rc, "connect");
+    }
+    auto failConnected = [&](int rc, const char* what, int savedErrno) {
+        if (refinedFailure(rc, savedErrno) != LDAP_SERVER_DOWN) {
+            return fail(rc, what, savedErrno);
+        }
+        diagnostic = name_ + ": " + what + ": " + failureText(ld, rc, savedErrno, session_->secret);
+        return QXERR_CONNECTION_LOST;
     };
 
     if (address.startTls) {
@@ -437,19 +621,22 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
                                                                     session_->connectSeconds))) {
                 return fail(rc, "connect");
             }
-            diagnostic = name_ + ": StartTLS: " + ldapMessage(ld, rc);
+            diagnostic = name_ + ": StartTLS: " + ldapMessage(ld, rc, session_->secret);
             return QXERR_TLS_FAILURE;
         }
     }
 
     int rc = LDAP_SUCCESS;
+    errno = 0;
     if (!address.bindDn.empty()) {
         const std::optional<std::string> password = bindPassword(address.bindDn);
         if (!password) {
             diagnostic = name_ + ": no password for " + address.bindDn;
             return QXERR_BIND_REFUSED;
         }
+        session_->secret = *password;
         berval credentials{password->size(), const_cast<char*>(password->data())};
+        errno = 0;
         rc = ldap_sasl_bind_s(ld, address.bindDn.c_str(), LDAP_SASL_SIMPLE, &credentials, nullptr,
                               nullptr, nullptr);
     } else if (address.scheme == "ldapi") {
@@ -459,8 +646,9 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
         berval anonymous{0, nullptr};
         rc = ldap_sasl_bind_s(ld, nullptr, LDAP_SASL_SIMPLE, &anonymous, nullptr, nullptr, nullptr);
     }
+    const int savedErrno = errno;
     if (rc != LDAP_SUCCESS) {
-        return fail(rc, "bind");
+        return failConnected(rc, "bind", savedErrno);
     }
     return QX_SUCCESS;
 }
@@ -471,32 +659,48 @@ std::int32_t LdapSource::fetch(SchemaContent& content, std::string& diagnostic) 
         return QXERR_NOT_CONNECTED;
     }
     LDAP* ld = session_->ld;
-    auto fail = [&](int rc, const std::string& what) {
-        diagnostic = name_ + ": " + what + ": " + ldapMessage(ld, rc);
-        return readFailure(rc);
+    auto fail = [&](int rc, const std::string& what, int savedErrno = 0) {
+        diagnostic = name_ + ": " + what + ": " + failureText(ld, rc, savedErrno, session_->secret);
+        return readFailure(refinedFailure(rc, savedErrno));
     };
+    int savedErrno = 0;
 
     // The root DSE names the subschema entry; cn=Subschema only when it
     // names none.
     std::string subschema = "cn=Subschema";
     {
         std::array<char*, 2> attrs{const_cast<char*>("subschemaSubentry"), nullptr};
-        LDAPMessage* raw = nullptr;
-        const int rc = ldap_search_ext_s(ld, "", LDAP_SCOPE_BASE, "(objectClass=*)", attrs.data(),
-                                         0, nullptr, nullptr, &session_->operationTimeout, 0, &raw);
-        const Message result(raw);
+        Message root;
+        const int rc = searchBase(ld, "", "(objectClass=*)", attrs.data(),
+                                  session_->operationTimeout, root, savedErrno);
         if (rc != LDAP_SUCCESS && rc != LDAP_NO_SUCH_OBJECT) {
-            return fail(rc, "reading the root DSE");
+            return fail(rc, "reading the root DSE", savedErrno);
         }
-        LDAPMessage* entry = result ? ldap_first_entry(ld, result.get()) : nullptr;
-        if (entry != nullptr) {
-            const std::unique_ptr<berval*, BervalsFree> values(
-                ldap_get_values_len(ld, entry, "subschemaSubentry"));
-            if (values && values.get()[0] != nullptr) {
-                subschema.assign(values.get()[0]->bv_val, values.get()[0]->bv_len);
+        std::optional<std::string> named;
+        if (root) {
+            const int decoded =
+                forEachAttribute(ld, root.get(), [&](std::string_view type, const berval* values) {
+                    if (!named && namesEqual(type, "subschemaSubentry") &&
+                        values[0].bv_val != nullptr) {
+                        named.emplace(values[0].bv_val, values[0].bv_len);
+                    }
+                });
+            if (decoded != LDAP_SUCCESS) {
+                return fail(decoded, "reading the root DSE");
             }
         }
+        if (named) {
+            // libldap takes the DN as a C string: one with a NUL in it would
+            // be searched for cut short, as another entry.
+            if (named->find('\0') != std::string::npos) {
+                diagnostic = name_ + ": the root DSE names a subschema entry that is no DN: " +
+                             shownServerText(*named, session_->secret);
+                return QXERR_SERVER_ERROR;
+            }
+            subschema = std::move(*named);
+        }
     }
+    const std::string shownSubschema = shownServerText(subschema, session_->secret);
 
     // The schema's attributes are operational: they come only when named.
     constexpr std::array<const char*, 5> kinds{"objectClasses", "attributeTypes", "ldapSyntaxes",
@@ -505,17 +709,14 @@ std::int32_t LdapSource::fetch(SchemaContent& content, std::string& diagnostic) 
     for (std::size_t i = 0; i < kinds.size(); ++i) {
         attrs[i] = const_cast<char*>(kinds[i]);
     }
-    LDAPMessage* raw = nullptr;
-    const int rc =
-        ldap_search_ext_s(ld, subschema.c_str(), LDAP_SCOPE_BASE, "(objectClass=subschema)",
-                          attrs.data(), 0, nullptr, nullptr, &session_->operationTimeout, 0, &raw);
-    const Message result(raw);
+    Message entry;
+    const int rc = searchBase(ld, subschema, "(objectClass=subschema)", attrs.data(),
+                              session_->operationTimeout, entry, savedErrno);
     if (rc != LDAP_SUCCESS) {
-        return fail(rc, "reading the subschema entry " + subschema);
+        return fail(rc, "reading the subschema entry " + shownSubschema, savedErrno);
     }
-    LDAPMessage* entry = result ? ldap_first_entry(ld, result.get()) : nullptr;
-    if (entry == nullptr) {
-        diagnostic = name_ + ": the subschema entry " + subschema + " cannot be read";
+    if (!entry) {
+        diagnostic = name_ + ": the subschema entry " + shownSubschema + " cannot be read";
         return QXERR_NO_SUBSCHEMA;
     }
 
@@ -524,22 +725,30 @@ std::int32_t LdapSource::fetch(SchemaContent& content, std::string& diagnostic) 
         &descriptions.objectClasses, &descriptions.attributeTypes, &descriptions.ldapSyntaxes,
         &descriptions.nameForms, &descriptions.structureRules};
     bool any = false;
-    for (std::size_t i = 0; i < kinds.size(); ++i) {
-        const std::unique_ptr<berval*, BervalsFree> values(
-            ldap_get_values_len(ld, entry, kinds[i]));
-        if (!values) {
-            continue;
-        }
-        any = true;
-        for (std::size_t n = 0; values.get()[n] != nullptr; ++n) {
-            const berval* value = values.get()[n];
-            targets[i]->push_back(
-                {std::string(value->bv_val, value->bv_len),
-                 serverName() + " " + kinds[i] + " value " + std::to_string(n + 1)});
-        }
+    const std::string server = serverName();
+    const int decoded =
+        forEachAttribute(ld, entry.get(), [&](std::string_view type, const berval* values) {
+            for (std::size_t i = 0; i < kinds.size(); ++i) {
+                if (!namesEqual(type, kinds[i])) {
+                    continue;
+                }
+                any = true;
+                for (const berval* value = values; value->bv_val != nullptr; ++value) {
+                    targets[i]->push_back({std::string(value->bv_val, value->bv_len),
+                                           server + " " + kinds[i] + " value " +
+                                               std::to_string(targets[i]->size() + 1)});
+                }
+            }
+        });
+    if (decoded != LDAP_SUCCESS) {
+        return fail(decoded, "reading the subschema entry " + shownSubschema);
     }
+    // The message holds a copy of every value: it goes before the conversion
+    // makes copies of its own, so a huge value is held twice at most.
+    entry.reset();
     if (!any) {
-        diagnostic = name_ + ": the subschema entry " + subschema + " holds no readable schema";
+        diagnostic =
+            name_ + ": the subschema entry " + shownSubschema + " holds no readable schema";
         return QXERR_NO_SUBSCHEMA;
     }
     descriptions.entries.push_back(subschema);

@@ -39,7 +39,11 @@ std::string ldapConnectionKey(const std::string& name);
 // A directory server read over LDAP through libldap: protocol version 3,
 // referrals not chased, bounded timeouts (10 s to connect and 60 s for each
 // operation unless libldap's configuration sets others). The schema is read
-// once, from the subschema entry that the root DSE names.
+// once, from the subschema entry that the root DSE names. A server is not
+// trusted: no reply may be larger than 128 MiB, entries beyond the first of a
+// search are dropped, an entry that does not decode fails the read, and its
+// text reaches a diagnostic only cut short, with control bytes as \xHH and
+// never with the bind password in it.
 class LdapSource : public Source {
   public:
     explicit LdapSource(std::string name);

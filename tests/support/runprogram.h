@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +25,7 @@ struct RunResult {
     std::string out;
     std::string err;
     int status = -1;
+    long peakKib = 0;  // the program's peak resident memory (ru_maxrss)
 };
 
 // What a run gets besides its arguments.
@@ -76,10 +78,11 @@ inline RunResult runProgram(const std::filesystem::path& workDir,
     }
     // Bounded: a run that hangs is killed, and the test sees status 137.
     int wstatus = 0;
-    for (int waited = 0; waitpid(pid, &wstatus, WNOHANG) == 0; waited += 10) {
+    rusage usage{};
+    for (int waited = 0; wait4(pid, &wstatus, WNOHANG, &usage) == 0; waited += 10) {
         if (waited >= options.limitSeconds * 1000) {
             kill(pid, SIGKILL);
-            waitpid(pid, &wstatus, 0);
+            wait4(pid, &wstatus, 0, &usage);
             break;
         }
         usleep(10 * 1000);
@@ -91,6 +94,7 @@ inline RunResult runProgram(const std::filesystem::path& workDir,
     }
     result.err = readFile(errFile);
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    result.peakKib = usage.ru_maxrss;
     if (ownOutput) {
         fs::remove(outFile);
     }
