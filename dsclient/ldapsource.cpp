@@ -3,7 +3,9 @@
 #include <ldap.h>
 #include <netdb.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sasl/sasl.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -293,9 +295,45 @@ std::string ldapConnectionKey(const std::string& name) {
 }
 
 // The libldap session of one connection, unbound when it goes.
+namespace {
+
+// While the object lives, a write to a server that has gone raises no
+// SIGPIPE: libldap then sees EPIPE and reports a lost connection. Standard
+// output keeps the default, so a listing into a closed pipe still ends the
+// program quietly.
+class QuietPipe {
+  public:
+    QuietPipe() {
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, &saved_);
+    }
+    ~QuietPipe() {
+        sigset_t pending;
+        sigpending(&pending);
+        if (sigismember(&pending, SIGPIPE) == 1) {
+            sigset_t pipe;
+            sigemptyset(&pipe);
+            sigaddset(&pipe, SIGPIPE);
+            const timespec now{0, 0};
+            sigtimedwait(&pipe, nullptr, &now);
+        }
+        pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+    }
+    QuietPipe(const QuietPipe&) = delete;
+    QuietPipe& operator=(const QuietPipe&) = delete;
+
+  private:
+    sigset_t saved_{};
+};
+
+}  // namespace
+
 struct LdapSource::Session {
     ~Session() {
         if (ld != nullptr) {
+            const QuietPipe quiet;
             ldap_unbind_ext_s(ld, nullptr, nullptr);
         }
     }
@@ -550,6 +588,7 @@ int forEachAttribute(LDAP* ld, LDAPMessage* entry,
 }  // namespace
 
 std::int32_t LdapSource::open(std::string& diagnostic) {
+    const QuietPipe quiet;
     address_ = parseLdapName(name_, diagnostic);
     if (!address_) {
         diagnostic = name_ + ": " + diagnostic;
@@ -654,6 +693,7 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
 }
 
 std::int32_t LdapSource::fetch(SchemaContent& content, std::string& diagnostic) {
+    const QuietPipe quiet;
     if (!session_ || session_->ld == nullptr) {
         diagnostic = name_ + ": not connected";
         return QXERR_NOT_CONNECTED;

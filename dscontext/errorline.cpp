@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <new>
 #include <vector>
 
 #include "dscontext/dsclient.h"
@@ -13,6 +14,11 @@ std::string formatCode(std::int32_t code) {
 }
 
 void reportLibraryError(const std::string& text, std::int32_t code) {
+    if (code == QXERR_OUT_OF_MEMORY) {
+        // Memory that ran out ends the run wherever it happened; the
+        // library only passed it on as a code.
+        throw std::bad_alloc();
+    }
     // Read before anything else calls the library, which clears the text.
     std::string detail(QXGetLastErrorText(nullptr, 0) + 1, '\0');
     detail.resize(QXGetLastErrorText(detail.data(), detail.size()));

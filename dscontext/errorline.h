@@ -11,4 +11,6 @@ std::string formatCode(std::int32_t code);
 // standard output. When the library said more about the failure (the file
 // and line of a description that does not parse, say), that goes to
 // standard error as one line, so the listing on standard output stays clean.
+// The code for exhausted memory writes nothing and throws std::bad_alloc, so
+// that the run ends as every other exhaustion of memory does.
 void reportLibraryError(const std::string& text, std::int32_t code);

@@ -27,6 +27,12 @@ void setAbnormalExit(AbnormalExit exitStep) {
     abnormalExit = exitStep;
 }
 
+void outOfMemory() {
+    std::cout.flush();
+    std::cerr << "Out of memory\n";
+    abnormalEnd();
+}
+
 void abnormalEnd() {
     std::cout.flush();
     std::cerr << "Abnormal program termination\n";

@@ -18,6 +18,10 @@ TextStreamParser openOrEnd(const std::string& fileName);
 // something unforeseen (such as exhausted memory) stops a run.
 [[noreturn]] void abnormalEnd();
 
+// The abnormal end for memory that ran out, anywhere: "Out of memory" goes
+// to standard error before the rest. Never a result made of what fitted.
+[[noreturn]] void outOfMemory();
+
 // The last step of the abnormal end, once its messages are written: by
 // default the process exits with status 3. A harness that runs the driver
 // many times in one process (the fuzzer) sets a step that throws instead of

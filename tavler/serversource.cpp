@@ -1,6 +1,5 @@
 #include "tavler/serversource.h"
 
-#include <iostream>
 #include <string_view>
 
 #include "dscontext/dsclient.h"
@@ -24,8 +23,8 @@ bool attachServer(ServerState& state, int i, const std::string& shownName,
                                   &connHandle) != QX_SUCCESS) {
         if (const std::int32_t code = QXGetDefaultConnectionID(&state.curConnID);
             code != QX_SUCCESS) {
-            std::cout << "Could not get default connection ID.  QXGetDefaultConnectionID returned "
-                      << formatCode(code) << '\n';
+            reportLibraryError(
+                "Could not get default connection ID.  QXGetDefaultConnectionID returned ", code);
             return false;
         }
         if (const std::int32_t code =
@@ -42,7 +41,7 @@ bool attachServer(ServerState& state, int i, const std::string& shownName,
     if (const std::int32_t code = QXDSSetContext(
             state.contextHandle.at(static_cast<std::size_t>(i)), QX_CTX_CONNECTION, &connHandle);
         code != QX_SUCCESS) {
-        std::cout << "QXDSSetContext returned " << formatCode(code) << '\n';
+        reportLibraryError("QXDSSetContext returned ", code);
         return false;
     }
     return true;
