@@ -20,17 +20,21 @@ bool AttrDef::operator<(const AttrDef& b) const {
 }
 
 void AttrDef::print(std::ostream& os) const {
-    os << name << '\n';
-    writeFlagBlock(os, attrFlagNames(), flags);
-    if (syntax == noSyntax) {
-        return;
+    std::string& block = blockBuffer();
+    block += name;
+    block += '\n';
+    writeFlagBlock(block, attrFlagNames(), flags);
+    if (syntax != noSyntax) {
+        block += "\tSyntax\n";
+        if (const char* syntaxName = syntaxIdName(syntax)) {
+            block += "\t\t";
+            block += syntaxName;
+            block += '\n';
+        } else {
+            block += "An error occurred reading the Syntax ID.\n";
+        }
     }
-    os << "\tSyntax\n";
-    if (const char* syntaxName = syntaxIdName(syntax)) {
-        os << "\t\t" << syntaxName << '\n';
-    } else {
-        os << "An error occurred reading the Syntax ID.\n";
-    }
+    writeBlock(os, block);
 }
 
 void AttrDef::print() const {

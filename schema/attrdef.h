@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 // One attribute definition, identified and ordered by its name alone.
 class AttrDef {
@@ -22,6 +23,8 @@ class AttrDef {
     bool operator==(const AttrDef& b) const;
     bool operator!=(const AttrDef& b) const { return !(*this == b); }
     bool operator<(const AttrDef& b) const;
+    // What the two operators order by, for ExtendedArray.
+    static std::string_view orderName(const AttrDef& def) { return def.name; }
 
     // Writes the attribute block of a schema listing.
     void print(std::ostream& os) const;

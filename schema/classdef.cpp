@@ -64,11 +64,21 @@ bool ClassDef::operator<(const ClassDef& b) const {
 }
 
 void ClassDef::print(std::ostream& os) const {
-    os << name << '\n';
-    writeFlagBlock(os, classFlagNames(), flags);
+    // The lists live apart from the class, wherever they were allocated;
+    // asking for all of them at once overlaps the waits for memory.
     for (ClassType type : listTypes) {
-        writeListBlock(os, classSubHeader(type), *list(type));
+        if (!list(type)->empty()) {
+            __builtin_prefetch(&*list(type)->begin());
+        }
     }
+    std::string& block = blockBuffer();
+    block += name;
+    block += '\n';
+    writeFlagBlock(block, classFlagNames(), flags);
+    for (ClassType type : listTypes) {
+        writeListBlock(block, classSubHeader(type), *list(type));
+    }
+    writeBlock(os, block);
 }
 
 void ClassDef::print() const {
@@ -88,8 +98,9 @@ bool ClassDef::isDifferent(const ClassDef& b, ClassDef& newclass) const {
     }
     for (ClassType type : listTypes) {
         const ExtendedArray<std::string>& others = *b.list(type);
+        std::size_t cursor = 0;  // both lists are in name order
         for (const std::string& member : *list(type)) {
-            if (others.Find(member) == ExtendedArray<std::string>::notFound) {
+            if (others.FindInOrder(member, cursor) == ExtendedArray<std::string>::notFound) {
                 newclass.add(type, member);
                 dflag = true;
             }

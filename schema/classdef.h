@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 #include "schema/extendedarray.h"
 
@@ -37,6 +38,8 @@ class ClassDef {
     bool operator==(const ClassDef& b) const;
     bool operator!=(const ClassDef& b) const { return !(*this == b); }
     bool operator<(const ClassDef& b) const;
+    // What the two operators order by, for ExtendedArray.
+    static std::string_view orderName(const ClassDef& def) { return def.name; }
 
     // Writes the class block of a schema listing.
     void print(std::ostream& os) const;

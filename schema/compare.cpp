@@ -18,8 +18,9 @@ void uniqueSection(std::ostream& os, const char* header, const std::string& walk
     }
     bool same = true;
     os << '\n' << header << walkedName << '\n';
+    std::size_t cursor = 0;  // both sides are in name order
     for (const Def& def : walked) {
-        const std::size_t index = other.Find(def);
+        const std::size_t index = other.FindInOrder(def, cursor);
         if (index == ExtendedArray<Def>::notFound) {
             os << '\t' << def.name << '\n';
             same = false;

@@ -1,6 +1,9 @@
 #include "schema/flagnames.h"
 
+#include <algorithm>
 #include <array>
+#include <deque>
+#include <string>
 
 #include "toollib/namecompare.h"
 
@@ -44,7 +47,7 @@ constexpr std::array<FlagName, 10> syntaxFlags{{
 }};
 
 // Ids 0 to 27 in order; 37 is the only other id with a name.
-constexpr std::array<const char*, 28> syntaxIds{
+constexpr std::array<std::string_view, 28> syntaxIds{
     "SYN_UNKNOWN",      "SYN_DIST_NAME",       "SYN_CE_STRING",
     "SYN_CI_STRING",    "SYN_PR_STRING",       "SYN_NU_STRING",
     "SYN_CI_LIST",      "SYN_BOOLEAN",         "SYN_INTEGER",
@@ -57,7 +60,96 @@ constexpr std::array<const char*, 28> syntaxIds{
     "SYN_INTERVAL",
 };
 constexpr std::uint32_t syntaxCountId = 37;
-constexpr const char* syntaxCountName = "SYNTAX_COUNT";
+constexpr std::string_view syntaxCountName = "SYNTAX_COUNT";
+
+// The names of one table folded to upper case in a small open-addressed
+// table, so that a name read from a file is found with a probe or two
+// instead of a comparison with every name of the table. Folding both sides
+// is what namesEqual does.
+class FoldedNames {
+  public:
+    void add(std::string_view name, std::uint32_t value) {
+        std::string& folded = names.emplace_back(name);
+        for (char& c : folded) {
+            c = foldName(c);
+        }
+        std::size_t at = slotOf(folded);
+        while (slots[at].used) {
+            if (slots[at].name == folded) {
+                return;  // an earlier equal name stays, as in a scan
+            }
+            at = (at + 1) % slots.size();
+        }
+        slots[at] = Slot{folded, value, true};
+    }
+
+    std::optional<std::uint32_t> find(std::string_view text) const {
+        std::array<char, 32> buffer{};
+        if (text.empty() || text.size() > buffer.size()) {
+            return std::nullopt;
+        }
+        for (std::size_t k = 0; k < text.size(); ++k) {
+            buffer[k] = foldName(text[k]);
+        }
+        const std::string_view folded(buffer.data(), text.size());
+        for (std::size_t at = slotOf(folded); slots[at].used; at = (at + 1) % slots.size()) {
+            if (slots[at].name == folded) {
+                return slots[at].value;
+            }
+        }
+        return std::nullopt;
+    }
+
+  private:
+    struct Slot {
+        std::string_view name;
+        std::uint32_t value = 0;
+        bool used = false;
+    };
+
+    // Twice as many slots as the largest table has names, so probes stay short.
+    static constexpr std::size_t slotCount = 64;
+
+    static std::size_t slotOf(std::string_view folded) {
+        if (folded.empty()) {
+            return 0;
+        }
+        const auto byte = [&folded](std::size_t k) {
+            return static_cast<unsigned char>(folded[k]);
+        };
+        return (folded.size() * 7 + byte(folded.size() - 1) * 3 + byte(folded.size() / 2)) %
+               slotCount;
+    }
+
+    std::deque<std::string> names;  // what the slots view, never moved
+    std::array<Slot, slotCount> slots{};
+};
+
+template <std::size_t N>
+FoldedNames foldedFlags(const std::array<FlagName, N>& table) {
+    FoldedNames folded;
+    for (const FlagName& flag : table) {
+        folded.add(flag.text, flag.bit);
+    }
+    return folded;
+}
+
+// The folded index of one of the tables above, or nullptr for another table.
+const FoldedNames* foldedTable(std::span<const FlagName> table) {
+    static const FoldedNames classIndex = foldedFlags(classFlags);
+    static const FoldedNames attrIndex = foldedFlags(attrFlags);
+    static const FoldedNames syntaxIndex = foldedFlags(syntaxFlags);
+    if (table.data() == classFlags.data() && table.size() == classFlags.size()) {
+        return &classIndex;
+    }
+    if (table.data() == attrFlags.data() && table.size() == attrFlags.size()) {
+        return &attrIndex;
+    }
+    if (table.data() == syntaxFlags.data() && table.size() == syntaxFlags.size()) {
+        return &syntaxIndex;
+    }
+    return nullptr;
+}
 
 }  // namespace
 
@@ -72,6 +164,9 @@ std::span<const FlagName> syntaxFlagNames() {
 }
 
 std::optional<std::uint32_t> flagBitByName(std::span<const FlagName> table, std::string_view text) {
+    if (const FoldedNames* folded = foldedTable(table)) {
+        return folded->find(text);
+    }
     for (const FlagName& flag : table) {
         if (namesEqual(text, flag.text)) {
             return flag.bit;
@@ -81,20 +176,21 @@ std::optional<std::uint32_t> flagBitByName(std::span<const FlagName> table, std:
 }
 
 const char* syntaxIdName(std::uint32_t id) {
+    // The names are literals, so their views end in a NUL.
     if (id < syntaxIds.size()) {
-        return syntaxIds[id];
+        return syntaxIds[id].data();
     }
-    return id == syntaxCountId ? syntaxCountName : nullptr;
+    return id == syntaxCountId ? syntaxCountName.data() : nullptr;
 }
 
 std::optional<std::uint32_t> syntaxIdByName(std::string_view text) {
-    for (std::uint32_t id = 0; id < syntaxIds.size(); ++id) {
-        if (namesEqual(text, syntaxIds[id])) {
-            return id;
+    static const FoldedNames index = [] {
+        FoldedNames folded;
+        for (std::uint32_t id = 0; id < syntaxIds.size(); ++id) {
+            folded.add(syntaxIds[id], id);
         }
-    }
-    if (namesEqual(text, syntaxCountName)) {
-        return syntaxCountId;
-    }
-    return std::nullopt;
+        folded.add(syntaxCountName, syntaxCountId);
+        return folded;
+    }();
+    return index.find(text);
 }

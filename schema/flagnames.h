@@ -10,7 +10,7 @@
 
 struct FlagName {
     std::uint32_t bit;
-    const char* text;
+    std::string_view text;
 };
 
 std::span<const FlagName> classFlagNames();

@@ -1,24 +1,40 @@
 #include "schema/listingblocks.h"
 
-void writeFlagBlock(std::ostream& os, std::span<const FlagName> table, std::uint32_t flags) {
+void writeFlagBlock(std::string& block, std::span<const FlagName> table, std::uint32_t flags) {
     if (flags == 0) {
         return;
     }
-    os << "\tFlags\n";
+    block += "\tFlags\n";
     for (const FlagName& flag : table) {
         if ((flags & flag.bit) != 0) {
-            os << "\t\t" << flag.text << '\n';
+            block += "\t\t";
+            block += flag.text;
+            block += '\n';
         }
     }
 }
 
-void writeListBlock(std::ostream& os, const char* subHeader,
+void writeListBlock(std::string& block, const char* subHeader,
                     const ExtendedArray<std::string>& list) {
     if (list.empty()) {
         return;
     }
-    os << '\t' << subHeader << '\n';
+    block += '\t';
+    block += subHeader;
+    block += '\n';
     for (const std::string& member : list) {
-        os << "\t\t" << member << '\n';
+        block += "\t\t";
+        block += member;
+        block += '\n';
     }
+}
+
+std::string& blockBuffer() {
+    thread_local std::string block;
+    block.clear();
+    return block;
+}
+
+void writeBlock(std::ostream& os, const std::string& block) {
+    os.write(block.data(), static_cast<std::streamsize>(block.size()));
 }

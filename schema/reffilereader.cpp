@@ -1,12 +1,15 @@
 // The three readers of a schema reference file: each finds its own section
 // and reads definition name lines and their indented sub-lines.
 
+#include <array>
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "schema/flagnames.h"
 #include "schema/schema.h"
+#include "schema/sectioncache.h"
 #include "toollib/namecompare.h"
 #include "toollib/progress.h"
 #include "toollib/txtparse/textstreamparser.h"
@@ -17,28 +20,80 @@ constexpr const char* classHeader = "Class Definitions";
 constexpr const char* attrHeader = "Attribute Definitions";
 constexpr const char* syntaxHeader = "Syntax Definitions";
 
+// Each reader reads from the top of the file to its header; the parser
+// remembers all three headers as it passes them, so that together the
+// readers read the file once.
+const std::vector<std::string>& sectionHeaders() {
+    static const std::vector<std::string> headers{classHeader, attrHeader, syntaxHeader};
+    return headers;
+}
+
+// The class sub-header that `line` is, if it is one.
+std::optional<ClassType> classSubHeaderOf(std::string_view line) {
+    static const auto subHeaders = [] {
+        std::array<std::string_view, FLAGS + 1> names{};
+        for (int type = SUPERCLASSES; type <= FLAGS; ++type) {
+            names[static_cast<std::size_t>(type)] = classSubHeader(static_cast<ClassType>(type));
+        }
+        return names;
+    }();
+    for (int type = SUPERCLASSES; type <= FLAGS; ++type) {
+        if (namesEqual(line, subHeaders[static_cast<std::size_t>(type)])) {
+            return static_cast<ClassType>(type);
+        }
+    }
+    return std::nullopt;
+}
+
 // Reads the section under `header` up to either of the stop headers, an
 // indented line where a name is due, or the end of the file, into
-// `collection`. `makeDef` builds a definition from its name line and
-// `readSubLine` applies one indented line to it.
-template <class Def, class MakeDef, class ReadSubLine>
+// `collection`. `makeDef` builds a definition from its name line,
+// `readSubLine` applies one indented line to it, and `completeDef` is called
+// after its last one.
+template <class Def, class MakeDef, class ReadSubLine, class CompleteDef>
 bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const char* stop1,
                  const char* stop2, MakeDef makeDef, ReadSubLine readSubLine,
-                 ExtendedArray<Def>& collection) {
+                 CompleteDef completeDef, ExtendedArray<Def>& collection) {
+    std::optional<SpinnerBatch> spinning;
+    if (whirly) {
+        spinning.emplace();
+    }
+    static SectionCache<Def> cache;
+    const std::optional<FileIdentity> id = tsp.hasDefaultRules() ? tsp.identity() : std::nullopt;
+    if (id) {
+        if (const typename SectionCache<Def>::Section* held = cache.find(*id)) {
+            // The spinner turns as often as reading the file would turn it.
+            for (std::size_t k = 0; whirly && k < held->defs.size(); ++k) {
+                whirlyGig();
+            }
+            if (held->found) {
+                collection.AddAll(held->defs);
+            }
+            return held->found;
+        }
+    }
+    const bool keep = id && cache.worthKeeping(*id);
+
     // Definitions are gathered first and sorted in at the end, so that a huge
     // file in no particular order does not cost quadratic time.
     std::vector<Def> read;
-    const auto finish = [&collection, &read] {
-        collection.AddAll(std::move(read));
-        return true;
+    const auto finish = [&](bool found) {
+        if (keep) {
+            cache.keep(*id, {found, read});
+        }
+        if (found) {
+            collection.AddAll(std::move(read));
+        }
+        return found;
     };
+    tsp.rememberLines(sectionHeaders());
     tsp.rewind();
     if (!tsp.getLine(header) || !tsp.getLine()) {
-        return false;
+        return finish(false);
     }
     for (;;) {
         if (tsp.wasWhite || namesEqual(tsp.line, stop1) || namesEqual(tsp.line, stop2)) {
-            return finish();
+            return finish(true);
         }
         if (whirly) {
             whirlyGig();
@@ -51,9 +106,10 @@ bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const c
             readSubLine(def, tsp.line);
             more = tsp.getLine();
         }
+        completeDef(def);
         read.push_back(std::move(def));
         if (!more) {
-            return finish();
+            return finish(true);
         }
     }
 }
@@ -63,15 +119,17 @@ bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const c
 bool Schema::readClassDefs(TextStreamParser& tsp) {
     // Members seen before any sub-header have no list to go to and are passed over.
     std::optional<ClassType> classtype;
+    // A class's members are gathered per list and added when the class is
+    // complete, each list in one piece: the same order as adding them one by
+    // one, without growing each list member by member.
+    std::array<std::vector<std::string>, OPT + 1> members;
     return readSection(
         tsp, whirly != 0, classHeader, attrHeader, syntaxHeader,
         [](const std::string& line) { return ClassDef(line, 0); },
-        [&classtype](ClassDef& classdef, const std::string& line) {
-            for (int type = SUPERCLASSES; type <= FLAGS; ++type) {
-                if (namesEqual(line, classSubHeader(static_cast<ClassType>(type)))) {
-                    classtype = static_cast<ClassType>(type);
-                    return;
-                }
+        [&classtype, &members](ClassDef& classdef, const std::string& line) {
+            if (const std::optional<ClassType> subHeader = classSubHeaderOf(line)) {
+                classtype = subHeader;
+                return;
             }
             if (!classtype) {
                 return;
@@ -82,7 +140,18 @@ bool Schema::readClassDefs(TextStreamParser& tsp) {
                 }
                 return;
             }
-            classdef.add(*classtype, line);
+            members[static_cast<std::size_t>(*classtype)].push_back(line);
+        },
+        [&members](ClassDef& classdef) {
+            for (int type = SUPERCLASSES; type <= OPT; ++type) {
+                std::vector<std::string>& gathered = members[static_cast<std::size_t>(type)];
+                if (!gathered.empty()) {
+                    classdef.list(static_cast<ClassType>(type))
+                        ->AddAll(std::vector<std::string>(std::make_move_iterator(gathered.begin()),
+                                                          std::make_move_iterator(gathered.end())));
+                    gathered.clear();
+                }
+            }
         },
         classDef);
 }
@@ -108,7 +177,7 @@ bool Schema::readAttrDefs(TextStreamParser& tsp) {
                 }
             }
         },
-        attrDef);
+        [](AttrDef&) {}, attrDef);
 }
 
 bool Schema::readSyntaxDefs(TextStreamParser& tsp) {
@@ -125,5 +194,5 @@ bool Schema::readSyntaxDefs(TextStreamParser& tsp) {
                 }
             }
         },
-        syntaxDef);
+        [](SyntaxDef&) {}, syntaxDef);
 }

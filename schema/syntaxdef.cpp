@@ -18,8 +18,11 @@ bool SyntaxDef::operator<(const SyntaxDef& b) const {
 }
 
 void SyntaxDef::print(std::ostream& os) const {
-    os << name << '\n';
-    writeFlagBlock(os, syntaxFlagNames(), flags);
+    std::string& block = blockBuffer();
+    block += name;
+    block += '\n';
+    writeFlagBlock(block, syntaxFlagNames(), flags);
+    writeBlock(os, block);
 }
 
 void SyntaxDef::print() const {

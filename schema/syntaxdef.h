@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 // One syntax definition: a name and 16 flag bits, no syntax id of its own.
 class SyntaxDef {
@@ -16,6 +17,8 @@ class SyntaxDef {
     bool operator==(const SyntaxDef& b) const;
     bool operator!=(const SyntaxDef& b) const { return !(*this == b); }
     bool operator<(const SyntaxDef& b) const;
+    // What the two operators order by, for ExtendedArray.
+    static std::string_view orderName(const SyntaxDef& def) { return def.name; }
 
     // Writes the syntax block of a schema listing.
     void print(std::ostream& os) const;

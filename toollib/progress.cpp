@@ -1,21 +1,85 @@
 #include "toollib/progress.h"
 
+#include <time.h>
+
+#include <cstdint>
 #include <iostream>
+
+namespace {
+
+constexpr std::size_t batchBytes = 4096;
+constexpr std::int64_t batchMillis = 50;
+
+struct Gathered {
+    int batches = 0;  // SpinnerBatch objects alive
+    std::string bytes;
+    std::int64_t since = 0;  // when the oldest gathered turn was made
+};
+
+Gathered& gathered() {
+    static Gathered state;
+    return state;
+}
+
+// A clock read once per turn must be cheap; a few milliseconds of
+// resolution are plenty for a bound of fifty.
+std::int64_t nowMillis() {
+    timespec now{};
+#ifdef CLOCK_MONOTONIC_COARSE
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+#else
+    clock_gettime(CLOCK_MONOTONIC, &now);
+#endif
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+void writeGathered() {
+    Gathered& state = gathered();
+    if (!state.bytes.empty()) {
+        std::cerr.write(state.bytes.data(), static_cast<std::streamsize>(state.bytes.size()));
+        state.bytes.clear();
+    }
+}
+
+}  // namespace
+
+SpinnerBatch::SpinnerBatch() {
+    ++gathered().batches;
+}
+
+SpinnerBatch::~SpinnerBatch() {
+    if (--gathered().batches == 0) {
+        writeGathered();
+    }
+}
 
 void whirlyGig() {
     static unsigned int n = 0;  // wraps at a multiple of 4, so the turn stays even
     static const char gig[] = {'|', '/', '-', '\\'};
     ++n;
-    // One write per turn: standard error is unbuffered.
     const char turn[] = {gig[n % 4], '\r', '\0'};
-    std::cerr << turn;
+    Gathered& state = gathered();
+    if (state.batches == 0) {
+        // One write per turn: standard error is unbuffered.
+        std::cerr << turn;
+        return;
+    }
+    const std::int64_t now = nowMillis();
+    if (state.bytes.empty()) {
+        state.since = now;
+    }
+    state.bytes.append(turn, 2);
+    if (state.bytes.size() >= batchBytes || now - state.since >= batchMillis) {
+        writeGathered();
+    }
 }
 
 void updateMsg(const std::string& msg) {
     constexpr std::size_t width = 77;
     // Listing text written so far goes out first, so that on a shared terminal
-    // the status line never lands in the middle of it.
+    // the status line never lands in the middle of it; so do gathered turns.
     std::cout.flush();
+    writeGathered();
     std::string line = "  " + msg.substr(0, width);
     line.resize(2 + width, ' ');
     line += '\r';

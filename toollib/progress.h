@@ -12,3 +12,16 @@ void whirlyGig();
 // Writes `msg` as the status line (cut or padded to 77 characters after two
 // spaces); a non-empty message also turns the spinner, an empty one blanks the line.
 void updateMsg(const std::string& msg);
+
+// While one is alive, the spinner's turns are gathered and written a few
+// thousand at a time, each no later than a twentieth of a second after it
+// was made, and all of them when the last one ends: a reader that turns the
+// spinner once per definition would otherwise spend a system call on each.
+// The bytes written are the same; only their grouping into writes differs.
+class SpinnerBatch {
+  public:
+    SpinnerBatch();
+    ~SpinnerBatch();
+    SpinnerBatch(const SpinnerBatch&) = delete;
+    SpinnerBatch& operator=(const SpinnerBatch&) = delete;
+};

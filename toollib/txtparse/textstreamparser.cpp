@@ -1,50 +1,50 @@
 #include "toollib/txtparse/textstreamparser.h"
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <system_error>
+#include <cstring>
+#include <utility>
 
 #include "toollib/namecompare.h"
 
-namespace {
-
-std::unique_ptr<std::istream> openForReading(const std::string& fileName) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(fileName, ec)) {
-        return nullptr;
-    }
-    auto file = std::make_unique<std::ifstream>(fileName, std::ios::in);
-    if (!file->good()) {
-        return nullptr;
-    }
-    return file;
-}
-
-}  // namespace
-
 TextStreamParser::TextStreamParser(const std::string& fileName)
-    : TextStreamParser(openForReading(fileName), fileName) {}
+    : TextStreamParser(FileReader::open(fileName), fileName) {}
 
-TextStreamParser::TextStreamParser(std::unique_ptr<std::istream> stream, std::string fileName)
-    : is(std::move(stream)), name(std::move(fileName)) {}
+TextStreamParser::TextStreamParser(FileReader reader, std::string fileName)
+    : source(std::move(reader)), name(std::move(fileName)) {
+    for (const char ch : {'\t', ' ', '\r', '\n'}) {
+        whitespace[static_cast<unsigned char>(ch)] = true;
+    }
+    for (const std::string& marker : comments) {
+        commentStart[static_cast<unsigned char>(marker[0])] = true;
+    }
+}
 
 TextStreamParser TextStreamParser::fromText(std::string text, std::string fileName) {
-    return TextStreamParser(std::make_unique<std::istringstream>(std::move(text)),
-                            std::move(fileName));
+    return TextStreamParser(FileReader::fromText(std::move(text)), std::move(fileName));
 }
 
-bool TextStreamParser::isWhiteSpace(char ch) const {
-    return whitespace.find(ch) != std::string::npos;
-}
-
-bool TextStreamParser::isComment() const {
+bool TextStreamParser::hasCommentMarker(std::string_view text) const {
     for (const std::string& marker : comments) {
-        if (line.compare(0, marker.size(), marker) == 0) {
+        if (text.substr(0, marker.size()) == marker) {
             return true;
         }
     }
     return false;
+}
+
+void TextStreamParser::stripWhiteSpace(bool ws) {
+    if (stripwhitespace != ws) {
+        stripwhitespace = ws;
+        defaultRules = false;
+        forgetLandmarks();
+    }
+}
+
+void TextStreamParser::stripComments(bool sc) {
+    if (stripcomments != sc) {
+        stripcomments = sc;
+        defaultRules = false;
+        forgetLandmarks();
+    }
 }
 
 void TextStreamParser::setComment(const std::string& newcomment) {
@@ -54,72 +54,146 @@ void TextStreamParser::setComment(const std::string& newcomment) {
         }
     }
     comments.push_back(newcomment);
+    defaultRules = false;
+    if (newcomment.empty()) {
+        emptyComment = true;
+    } else {
+        commentStart[static_cast<unsigned char>(newcomment[0])] = true;
+    }
+    forgetLandmarks();
 }
 
 void TextStreamParser::setWhiteSpace(char newwhitespace) {
     if (!isWhiteSpace(newwhitespace)) {
-        whitespace.push_back(newwhitespace);
+        whitespace[static_cast<unsigned char>(newwhitespace)] = true;
+        defaultRules = false;
+        forgetLandmarks();
     }
 }
 
-bool TextStreamParser::readPhysicalLine() {
-    line.clear();
-    if (is == nullptr) {
-        atEnd = true;
-        return false;
+std::string_view TextStreamParser::readPhysicalLine() {
+    // One byte beyond a full piece tells whether a newline follows it.
+    const std::size_t available = source.fill(maxRead + 1);
+    const char* start = source.current();
+    const std::size_t span = available < maxRead ? available : maxRead;
+    if (const void* newline = std::memchr(start, '\n', span)) {
+        const auto length = static_cast<std::size_t>(static_cast<const char*>(newline) - start);
+        source.advance(length + 1);
+        return {start, length};
     }
-    std::streambuf* buf = is->rdbuf();
-    while (line.size() < maxRead) {
-        const int c = buf->sbumpc();
-        if (c == std::char_traits<char>::eof()) {
-            atEnd = true;
-            return true;
+    source.advance(span);
+    if (span < maxRead) {
+        atEnd = true;  // the file ends inside this line
+    } else if (available > maxRead && start[maxRead] == '\n') {
+        // A line of exactly the read size still owns the newline that follows it.
+        source.advance(1);
+    }
+    return {start, span};
+}
+
+void TextStreamParser::forgetLandmarks() {
+    landmarkLength.fill(false);
+    for (std::size_t k = 0; k < landmarkKeys.size(); ++k) {
+        landmarks[k].reset();
+        // A longer key can never equal a line.
+        if (landmarkKeys[k].size() < landmarkLength.size()) {
+            landmarkLength[landmarkKeys[k].size()] = true;
         }
-        if (c == '\n') {
-            return true;
+    }
+    landmarksMissing = landmarkKeys.size();
+    scanned = 0;
+    scannedAll = false;
+}
+
+void TextStreamParser::rememberLines(const std::vector<std::string>& keys) {
+    if (keys == landmarkKeys) {
+        return;
+    }
+    landmarkKeys = keys;
+    landmarks.assign(keys.size(), std::nullopt);
+    forgetLandmarks();
+}
+
+void TextStreamParser::noteLandmark() {
+    if (!landmarkLength[line.size()]) {
+        return;
+    }
+    for (std::size_t k = 0; k < landmarkKeys.size(); ++k) {
+        if (!landmarks[k] && namesEqual(line, landmarkKeys[k])) {
+            landmarks[k] = Landmark{source.offset(), line, wasWhite};
+            --landmarksMissing;
         }
-        line.push_back(static_cast<char>(c));
     }
-    // A line of exactly the read size still owns the newline that follows it.
-    if (buf->sgetc() == '\n') {
-        buf->sbumpc();
-    }
-    return true;
 }
 
 bool TextStreamParser::getLine() {
     for (;;) {
         wasWhite = false;
-        // Peeking tells the end of the file before a read meets it, so a file
-        // that ends in a newline has no empty line after its last one.
-        if (atEnd || is == nullptr || is->rdbuf()->sgetc() == std::char_traits<char>::eof()) {
+        // Looking ahead tells the end of the file before a read meets it, so
+        // a file that ends in a newline has no empty line after its last one.
+        if (atEnd || source.fill(1) == 0) {
             atEnd = true;
+            if (source.offset() == scanned && !landmarkKeys.empty()) {
+                scannedAll = true;
+            }
             return false;
         }
-        readPhysicalLine();
+        const bool frontier = source.offset() == scanned;
+        std::string_view text = readPhysicalLine();
+        if (frontier) {
+            scanned = source.offset();
+        }
         if (stripwhitespace) {
             std::size_t first = 0;
-            while (first < line.size() && isWhiteSpace(line[first])) {
+            while (first < text.size() && isWhiteSpace(text[first])) {
                 ++first;
             }
-            if (first == line.size()) {
+            if (first == text.size()) {
                 continue;
             }
             wasWhite = first > 0;
-            std::size_t last = line.size();
-            while (isWhiteSpace(line[last - 1])) {
+            std::size_t last = text.size();
+            while (isWhiteSpace(text[last - 1])) {
                 --last;
             }
-            line = line.substr(first, last - first);
+            text = text.substr(first, last - first);
         }
-        if (stripcomments && isComment()) {
+        if (stripcomments && isCommentText(text)) {
             continue;
+        }
+        line.assign(text);
+        if (frontier && landmarksMissing != 0) {
+            noteLandmark();
         }
         return true;
     }
 }
 
 bool TextStreamParser::getLine(const std::string& srchstr) {
+    // At the start of the file the first occurrence of a remembered line is
+    // known once the file has been read past it, and its absence once the
+    // file has been read to the end.
+    if (!atEnd && source.offset() == 0) {
+        for (std::size_t k = 0; k < landmarkKeys.size(); ++k) {
+            if (!namesEqual(srchstr, landmarkKeys[k])) {
+                continue;
+            }
+            if (const std::optional<Landmark>& landmark = landmarks[k]) {
+                if (source.seek(landmark->after)) {
+                    line = landmark->text;
+                    wasWhite = landmark->wasWhite;
+                    return true;
+                }
+            } else if (source.seek(scanned)) {
+                if (scannedAll) {
+                    wasWhite = false;
+                    atEnd = true;
+                    return false;
+                }
+            }
+            break;
+        }
+    }
     while (getLine()) {
         if (namesEqual(line, srchstr)) {
             return true;
@@ -131,10 +205,9 @@ bool TextStreamParser::getLine(const std::string& srchstr) {
 void TextStreamParser::rewind() {
     line.clear();
     wasWhite = false;
-    if (is == nullptr) {
+    if (!source.isOpen()) {
         return;
     }
-    is->clear();
-    is->seekg(0, std::ios::beg);
-    atEnd = !is->good();
+    // A pipe cannot go back, and a file that cannot go back has no more lines.
+    atEnd = !source.canSeek() || !source.seek(0);
 }

@@ -1,9 +1,13 @@
 #pragma once
 
-#include <istream>
-#include <memory>
+#include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "toollib/txtparse/filereader.h"
 
 // Reads a text file line by line and hands out only its significant lines:
 // leading and trailing whitespace removed, empty and comment lines skipped,
@@ -23,14 +27,18 @@ class TextStreamParser {
     TextStreamParser(TextStreamParser&&) = default;
     TextStreamParser& operator=(TextStreamParser&&) = default;
 
-    bool isOpen() const { return is != nullptr; }
+    bool isOpen() const { return source.isOpen(); }
     const std::string& getName() const { return name; }
+    // What names the opened file to the file system, for knowing it again
+    // under another name; none for text held in memory or a file that is
+    // not a regular file.
+    std::optional<FileIdentity> identity() const { return source.identity(); }
 
-    bool isWhiteSpace(char ch) const;
+    bool isWhiteSpace(char ch) const { return whitespace[static_cast<unsigned char>(ch)]; }
     // True when `line` begins with one of the comment markers, compared exactly.
-    bool isComment() const;
-    void stripWhiteSpace(bool ws) { stripwhitespace = ws; }
-    void stripComments(bool sc) { stripcomments = sc; }
+    bool isComment() const { return isCommentText(line); }
+    void stripWhiteSpace(bool ws);
+    void stripComments(bool sc);
     void setComment(const std::string& newcomment);
     void setWhiteSpace(char newwhitespace);
 
@@ -45,18 +53,61 @@ class TextStreamParser {
     // the first line again.
     void rewind();
 
+    // Lines equal to one of `keys` (without regard to case) are remembered
+    // where they first occur as the file is read, so that getLine(key) right
+    // after a rewind goes straight to the first one instead of reading the
+    // file from the top again. Readers that each look for their own header
+    // in the same file thereby read it once between them.
+    void rememberLines(const std::vector<std::string>& keys);
+
+    // True while the stripping and comment rules are those a parser starts
+    // with, so that the same file yields the same lines as any other parser
+    // of it that starts the same way.
+    bool hasDefaultRules() const { return defaultRules; }
+
     std::string line;       // the current line, stripped
     bool wasWhite = false;  // leading whitespace was removed from `line`
 
   private:
-    TextStreamParser(std::unique_ptr<std::istream> stream, std::string fileName);
-    bool readPhysicalLine();
+    // Where a remembered line first occurs: the offset after it, and the
+    // line as getLine() handed it out.
+    struct Landmark {
+        std::uint64_t after = 0;
+        std::string text;
+        bool wasWhite = false;
+    };
 
-    std::unique_ptr<std::istream> is;
+    TextStreamParser(FileReader reader, std::string fileName);
+    bool isCommentText(std::string_view text) const {
+        if (emptyComment) {
+            return true;
+        }
+        // Most lines begin with a byte that begins no marker.
+        return !text.empty() && commentStart[static_cast<unsigned char>(text[0])] &&
+               hasCommentMarker(text);
+    }
+    bool hasCommentMarker(std::string_view text) const;
+    std::string_view readPhysicalLine();
+    void forgetLandmarks();
+    void noteLandmark();
+
+    FileReader source;
     bool atEnd = false;
     bool stripwhitespace = true;
     bool stripcomments = true;
-    std::string whitespace{'\t', ' ', '\r', '\n'};
+    bool defaultRules = true;
+    std::array<bool, 256> whitespace{};
+    std::array<bool, 256> commentStart{};  // first bytes of the comment markers
+    bool emptyComment = false;             // an empty marker makes every line a comment
     std::vector<std::string> comments{";", "//"};
     std::string name;
+
+    std::vector<std::string> landmarkKeys;
+    std::vector<std::optional<Landmark>> landmarks;  // one per key
+    std::size_t landmarksMissing = 0;                // keys not met yet
+    std::array<bool, maxRead + 1> landmarkLength{};  // the lengths of those keys
+    // Everything before this offset has been read with the landmarks noted;
+    // `scannedAll` once that reached the end of the file.
+    std::uint64_t scanned = 0;
+    bool scannedAll = false;
 };

@@ -1,0 +1,204 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <concepts>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "toollib/namecompare.h"
+
+// Sorting a batch of elements into the order of an ExtendedArray, equal
+// elements keeping the order they had.
+
+// A type ordered by its name alone, through compareNames, says so with a
+// static `orderName` that gives the name; plain names are their own.
+template <class T>
+concept OrderedByName = std::is_same_v<T, std::string> || requires(const T& t) {
+    { T::orderName(t) } -> std::convertible_to<std::string_view>;
+};
+
+template <OrderedByName T>
+std::string_view orderNameOf(const T& t) {
+    if constexpr (std::is_same_v<T, std::string>) {
+        return t;
+    } else {
+        return T::orderName(t);
+    }
+}
+
+namespace stablesort {
+
+// A position in the batch and the first eight bytes of its name, folded,
+// as a number: most comparisons end there, without visiting the element.
+// A name shorter than eight bytes is padded with zeros, which sorts it
+// before longer names that begin with it, as compareNames does.
+struct Keyed {
+    std::uint64_t prefix;
+    std::size_t at;
+};
+
+inline std::uint64_t prefixOf(std::string_view name) {
+    std::uint64_t prefix = 0;
+    for (std::size_t b = 0; b < 8; ++b) {
+        const unsigned byte = b < name.size() ? static_cast<unsigned char>(foldName(name[b])) : 0U;
+        prefix = (prefix << 8) | byte;
+    }
+    return prefix;
+}
+
+// Sorts by prefix a byte at a time from the lowest, keeping the order of
+// equal prefixes: a fixed number of passes instead of n log n comparisons.
+inline void radixSort(std::vector<Keyed>& keyed) {
+    std::vector<Keyed> spare(keyed.size());
+    for (unsigned shift = 0; shift < 64; shift += 8) {
+        std::array<std::size_t, 257> start{};
+        for (const Keyed& k : keyed) {
+            ++start[((k.prefix >> shift) & 0xFF) + 1];
+        }
+        if (std::find(start.begin(), start.end(), keyed.size()) != start.end()) {
+            continue;  // every prefix has the same byte here
+        }
+        for (std::size_t b = 1; b < start.size(); ++b) {
+            start[b] += start[b - 1];
+        }
+        for (const Keyed& k : keyed) {
+            spare[start[(k.prefix >> shift) & 0xFF]++] = k;
+        }
+        keyed.swap(spare);
+    }
+}
+
+// Puts batch[order[k]] at position k for every k, moving each cycle of the
+// permutation round in place; `order` is used up.
+template <class T, class Order>
+void permute(std::vector<T>& batch, Order& order) {
+    for (std::size_t start = 0; start < batch.size(); ++start) {
+        if (order[start] == start) {
+            continue;
+        }
+        T held = std::move(batch[start]);
+        std::size_t at = start;
+        while (order[at] != start) {
+            const std::size_t from = order[at];
+            batch[at] = std::move(batch[from]);
+            order[at] = at;
+            at = from;
+        }
+        batch[at] = std::move(held);
+        order[at] = at;
+    }
+}
+
+template <class T>
+bool keyedBefore(const std::vector<T>& batch, const Keyed& a, const Keyed& b) {
+    if (a.prefix != b.prefix) {
+        return a.prefix < b.prefix;
+    }
+    const int order = compareNames(orderNameOf(batch[a.at]), orderNameOf(batch[b.at]));
+    return order != 0 ? order < 0 : a.at < b.at;
+}
+
+// A short batch, such as the list of one class: everything on the stack.
+template <class T>
+void sortShortByName(std::vector<T>& batch) {
+    constexpr std::size_t most = 16;
+    std::array<Keyed, most> keyed{};
+    for (std::size_t k = 0; k < batch.size(); ++k) {
+        keyed[k] = Keyed{prefixOf(orderNameOf(batch[k])), k};
+    }
+    for (std::size_t k = 1; k < batch.size(); ++k) {
+        for (std::size_t at = k; at > 0 && keyedBefore(batch, keyed[at], keyed[at - 1]); --at) {
+            std::swap(keyed[at], keyed[at - 1]);
+        }
+    }
+    std::array<std::size_t, most> order{};
+    for (std::size_t k = 0; k < batch.size(); ++k) {
+        order[k] = keyed[k].at;
+    }
+    permute(batch, order);
+}
+
+// Sorts keyed[first, last), whose names agree in their first 8 * depth
+// bytes, by the next eight; runs that still agree go a word deeper, until
+// the names end, and then their whole names and positions decide.
+template <class T>
+void sortRun(const std::vector<T>& batch, std::vector<Keyed>& keyed, std::size_t first,
+             std::size_t last, std::size_t depth) {
+    const auto range = [&keyed](std::size_t from, std::size_t to) {
+        return std::span<Keyed>(keyed).subspan(from, to - from);
+    };
+    std::size_t longest = 0;
+    for (Keyed& k : range(first, last)) {
+        const std::string_view name = orderNameOf(batch[k.at]);
+        longest = std::max(longest, name.size());
+        k.prefix = prefixOf(name.substr(std::min(name.size(), depth * 8)));
+    }
+    constexpr std::size_t fewEnough = 32;
+    constexpr std::size_t deepest = 16;  // words; names longer than this are rare
+    if (last - first <= fewEnough || longest <= depth * 8 || depth >= deepest) {
+        std::sort(keyed.begin() + static_cast<std::ptrdiff_t>(first),
+                  keyed.begin() + static_cast<std::ptrdiff_t>(last),
+                  [&batch](const Keyed& a, const Keyed& b) { return keyedBefore(batch, a, b); });
+        return;
+    }
+    std::vector<Keyed> run(keyed.begin() + static_cast<std::ptrdiff_t>(first),
+                           keyed.begin() + static_cast<std::ptrdiff_t>(last));
+    radixSort(run);
+    std::copy(run.begin(), run.end(), keyed.begin() + static_cast<std::ptrdiff_t>(first));
+    for (std::size_t from = first; from < last;) {
+        std::size_t to = from + 1;
+        while (to < last && keyed[to].prefix == keyed[from].prefix) {
+            ++to;
+        }
+        if (to - from > 1) {
+            sortRun(batch, keyed, from, to, depth + 1);
+        }
+        from = to;
+    }
+}
+
+template <class T>
+void sortByName(std::vector<T>& batch) {
+    if (batch.size() <= 16) {
+        sortShortByName(batch);
+        return;
+    }
+    std::vector<Keyed> keyed(batch.size());
+    for (std::size_t k = 0; k < batch.size(); ++k) {
+        keyed[k] = Keyed{0, k};
+    }
+    sortRun(batch, keyed, 0, keyed.size(), 0);
+    std::vector<std::size_t> order(batch.size());
+    for (std::size_t k = 0; k < keyed.size(); ++k) {
+        order[k] = keyed[k].at;
+    }
+    permute(batch, order);
+}
+
+}  // namespace stablesort
+
+// Sorts `batch` by `less`, equal elements in the order they had. Positions
+// are sorted rather than the elements, which may be large, and each element
+// is moved once.
+template <class T, class Less>
+void sortStably(std::vector<T>& batch, Less less) {
+    if constexpr (OrderedByName<T>) {
+        stablesort::sortByName(batch);
+    } else {
+        std::vector<std::size_t> order(batch.size());
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            order[k] = k;
+        }
+        std::stable_sort(order.begin(), order.end(), [&batch, &less](std::size_t a, std::size_t b) {
+            return less(batch[a], batch[b]);
+        });
+        stablesort::permute(batch, order);
+    }
+}

@@ -1,0 +1,171 @@
+// The orders that reading a reference file in one pass, sorting in bulk and
+// walking two sorted arrays side by side must keep: those of reading each
+// section from the top, adding one definition at a time, and halving.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "schema/extendedarray.h"
+#include "schema/schema.h"
+#include "support/capture.h"
+#include "support/tempdir.h"
+#include "toollib/txtparse/textstreamparser.h"
+
+namespace {
+
+std::string listing(const Schema& schema) {
+    std::ostringstream out;
+    schema.write(out);
+    return out.str();
+}
+
+struct Read {
+    std::string listing;
+    std::array<bool, 3> found{};
+    std::string spinner;
+};
+
+Read readAll(TextStreamParser& tsp) {
+    Read read;
+    Schema schema;
+    StreamCapture err(std::cerr);
+    read.found = {schema.readClassDefs(tsp), schema.readAttrDefs(tsp), schema.readSyntaxDefs(tsp)};
+    read.spinner = err.text();
+    read.listing = listing(schema);
+    return read;
+}
+
+// Names that fold to the same name, names that share their first eight
+// bytes, and others, each several times, in a seeded order.
+std::vector<std::string> shuffledNames(unsigned seed, std::size_t count) {
+    const std::vector<std::string> stems{
+        "cn", "CN", "Cn", "Common Name A", "COMMON NAME A", "Common Name B", "common_name", "Zone",
+        "a",  "A",  "",   "Common N"};
+    std::vector<std::string> names;
+    for (std::size_t k = 0; k < count; ++k) {
+        names.push_back(stems[k % stems.size()]);
+    }
+    std::shuffle(names.begin(), names.end(), std::mt19937(seed));
+    return names;
+}
+
+}  // namespace
+
+TEST(ReadOrder, BulkAdditionKeepsTheOrderOfAddingOneAtATime) {
+    // Short batches (as a class's list) and long ones (as a section), with
+    // equal names in other case and names equal in their first eight bytes.
+    for (const std::size_t count : {2UL, 7UL, 16UL, 17UL, 40UL, 1500UL}) {
+        for (unsigned seed = 1; seed <= 3; ++seed) {
+            const std::vector<std::string> names = shuffledNames(seed, count);
+            // A name held before stays before equal ones added later.
+            ExtendedArray<std::string> one;
+            ExtendedArray<std::string> bulk;
+            one.Add("cN");
+            bulk.Add("cN");
+            ExtendedArray<AttrDef> oneDef;
+            std::vector<AttrDef> defs;
+            for (std::size_t k = 0; k < names.size(); ++k) {
+                one.Add(names[k]);
+                // The syntax tells definitions of equal names apart.
+                defs.emplace_back(static_cast<std::uint32_t>(k), 0, names[k]);
+                oneDef.Add(defs.back());
+            }
+            ASSERT_TRUE(bulk.AddAll(names));
+            ExtendedArray<AttrDef> bulkDef;
+            ASSERT_TRUE(bulkDef.AddAll(defs));
+            ASSERT_EQ(bulk.count(), one.count());
+            ASSERT_EQ(bulkDef.count(), oneDef.count());
+            for (std::size_t k = 0; k < one.count(); ++k) {
+                ASSERT_EQ(bulk[k], one[k]) << count << " names, at " << k;
+            }
+            for (std::size_t k = 0; k < defs.size(); ++k) {
+                ASSERT_EQ(bulkDef[k].syntax, oneDef[k].syntax) << count << " definitions, at " << k;
+            }
+        }
+    }
+}
+
+TEST(ReadOrder, WalkingInOrderFindsWhatHalvingFinds) {
+    for (const std::size_t count : {1UL, 5UL, 33UL, 400UL}) {
+        const std::vector<std::string> names = shuffledNames(9, count);
+        ExtendedArray<std::string> held;
+        held.AddAll(names);
+        // Every held name, names between and around them, in ascending order.
+        ExtendedArray<std::string> wanted;
+        wanted.AddAll(shuffledNames(4, count / 2 + 3));
+        wanted.Add("B");
+        wanted.Add("zzz");
+        std::size_t cursor = 0;
+        for (const std::string& name : wanted) {
+            EXPECT_EQ(held.FindInOrder(name, cursor), held.Find(name)) << name;
+        }
+        cursor = 0;
+        for (const std::string& name : held) {
+            EXPECT_EQ(held.FindInOrder(name, cursor), held.Find(name)) << name;
+        }
+    }
+}
+
+TEST(ReadOrder, SectionsInEveryOrderAndRepeatedReadAsFromTheTop) {
+    const std::string classes = "Class Definitions\nbeta\n\tSuper Class\n\t\tTop\nALPHA\nalpha\n";
+    const std::string attrs = "Attribute Definitions\ncn\n\tSyntax\n\t\tSYN_CI_STRING\nCN\n";
+    const std::string syntaxes = "Syntax Definitions\nBoolean\n\tFlags\n\t\tDS_STRING\n";
+    const std::string expected =
+        "\nClass Definitions\nALPHA\nalpha\nbeta\n\tSuper Class\n\t\tTop\n"
+        "\nAttribute Definitions\ncn\n\tSyntax\n\t\tSYN_CI_STRING\nCN\n"
+        "\nSyntax Definitions\nBoolean\n\tFlags\n\t\tDS_STRING\n";
+    std::array<std::string, 3> sections{classes, attrs, syntaxes};
+    std::sort(sections.begin(), sections.end());
+    do {
+        const std::string once = sections[0] + sections[1] + sections[2];
+        // A second copy of every section, or of the first, is never read.
+        for (const std::string& text :
+             {once, once + once, once + sections[0] + "Late\n", "; lead\n\n" + once}) {
+            auto tsp = TextStreamParser::fromText(text);
+            const Read read = readAll(tsp);
+            EXPECT_EQ(read.listing, expected) << text;
+            EXPECT_EQ(read.found, (std::array<bool, 3>{true, true, true}));
+            // Read in reverse order, and again, the same.
+            for (int pass = 0; pass < 2; ++pass) {
+                Schema again;
+                again.whirly = 0;
+                EXPECT_TRUE(again.readSyntaxDefs(tsp) && again.readAttrDefs(tsp) &&
+                            again.readClassDefs(tsp));
+                EXPECT_EQ(listing(again), expected);
+            }
+        }
+    } while (std::next_permutation(sections.begin(), sections.end()));
+}
+
+TEST(ReadOrder, AFileReadAgainGivesTheSameSchemaAndSpinnerUntilItChanges) {
+    ScopedTempDir dir;
+    std::string text = "\nClass Definitions\n";
+    for (const std::string& name : shuffledNames(5, 60)) {
+        text += (name.empty() ? "x" : name) + "\n\tOptional Attributes\n\t\tb\n\t\tA\n\t\ta\n";
+    }
+    text += "\nSyntax Definitions\nStream\n";  // and no attribute section
+    const auto path = dir.write("again.ref", text);
+    std::vector<Read> reads;
+    for (int k = 0; k < 4; ++k) {
+        TextStreamParser tsp(path.string());
+        reads.push_back(readAll(tsp));
+    }
+    ASSERT_EQ(reads[0].found, (std::array<bool, 3>{true, false, true}));
+    ASSERT_EQ(reads[0].spinner.size(), 2u * 61);
+    for (const Read& read : reads) {
+        EXPECT_EQ(read.listing, reads[0].listing);
+        EXPECT_EQ(read.found, reads[0].found);
+        EXPECT_EQ(read.spinner.size(), reads[0].spinner.size());
+    }
+    // Another content under the same name is read anew.
+    dir.write("again.ref", "\nClass Definitions\nOnly\n");
+    TextStreamParser changed(path.string());
+    const Read read = readAll(changed);
+    EXPECT_EQ(read.listing, "\nClass Definitions\nOnly\n");
+    EXPECT_EQ(read.found, (std::array<bool, 3>{true, false, false}));
+}
