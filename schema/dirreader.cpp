@@ -65,30 +65,13 @@ std::string fileServerName(std::uint32_t connection) {
     return name.data();
 }
 
-// Definitions read by one reader call, inserted into the collection when the
-// call ends, however it ends: the same result as inserting them one by one,
-// without the quadratic cost of unsorted input.
-template <class Def>
-class Batch {
-  public:
-    explicit Batch(ExtendedArray<Def>& target) : target_(target) {}
-    ~Batch() { target_.AddAll(std::move(defs_)); }
-    Batch(const Batch&) = delete;
-    Batch& operator=(const Batch&) = delete;
-    void add(Def def) { defs_.push_back(std::move(def)); }
-
-  private:
-    ExtendedArray<Def>& target_;
-    std::vector<Def> defs_;
-};
-
 // The frame all three readers share: one buffer for every part, a check of
 // which connection answered each part, and `readOne` called once per
-// definition after the spinner has turned.
+// definition after the spinner has turned. The definitions read go into
+// `read`, also those read before a failure.
 template <class Def, class ReadOne>
-int readAll(std::uint8_t whirly, ExtendedArray<Def>& target, std::uint32_t connHandle,
-            DSContext& dsContext, const KindCalls& calls, ReadOne readOne) {
-    Batch<Def> batch(target);
+int readParts(std::uint8_t whirly, std::vector<Def>& read, std::uint32_t connHandle,
+              DSContext& dsContext, const KindCalls& calls, ReadOne readOne) {
     const std::uint32_t context = dsContext.getContextHandle();
     ReplyBufferHandle buffer;
     if (failed(buffer.allocate(), "QXDSAllocBuf returned ")) {
@@ -124,10 +107,22 @@ int readAll(std::uint8_t whirly, ExtendedArray<Def>& target, std::uint32_t connH
             if (!def) {
                 return 0;
             }
-            batch.add(std::move(*def));
+            read.push_back(std::move(*def));
         }
     } while (iteration != QX_ITERATION_START);
     return 1;
+}
+
+// Inserts what one reader call read in one piece, however the call ended:
+// the same result as inserting the definitions one by one, without the
+// quadratic cost of input that arrives unsorted.
+template <class Def, class ReadOne>
+int readAll(std::uint8_t whirly, ExtendedArray<Def>& target, std::uint32_t connHandle,
+            DSContext& dsContext, const KindCalls& calls, ReadOne readOne) {
+    std::vector<Def> read;
+    const int result = readParts(whirly, read, connHandle, dsContext, calls, readOne);
+    target.AddAll(std::move(read));
+    return result;
 }
 
 constexpr std::array<ClassType, 5> listTypes{SUPERCLASSES, CONTAINMENT, NAMEDBY, MANDATORY, OPT};

@@ -42,46 +42,40 @@ class ExtendedArray {
   public:
     static constexpr std::size_t notFound = static_cast<std::size_t>(-1);
 
-    // Inserts a copy of `t` in order. False, with the array unchanged, when
-    // there is no memory to grow it.
+    // Inserts a copy of `t` in order; true. Memory that runs out throws
+    // std::bad_alloc with the array unchanged: a collection that silently
+    // lacks a definition would give a wrong listing or comparison.
     bool Add(const T& t) {
-        try {
-            T copy(t);  // made first, so a failure leaves the array as it was
-            if (items.empty() || !ArrayOrder<T>::less(copy, items.back())) {
-                items.push_back(std::move(copy));  // the common case: input that arrives sorted
-            } else {
-                const auto at =
-                    std::upper_bound(items.begin(), items.end(), copy, &ArrayOrder<T>::less);
-                items.insert(at, std::move(copy));
-            }
-        } catch (const std::bad_alloc&) {
-            return false;
+        T copy(t);  // made first, so a failure leaves the array as it was
+        if (items.empty() || !ArrayOrder<T>::less(copy, items.back())) {
+            items.push_back(std::move(copy));  // the common case: input that arrives sorted
+        } else {
+            const auto at =
+                std::upper_bound(items.begin(), items.end(), copy, &ArrayOrder<T>::less);
+            items.insert(at, std::move(copy));
         }
         return true;
     }
 
     // Adds every element of `batch` as if by Add, one after the other in
     // batch order, but in n log n time rather than quadratic time for input
-    // that arrives unsorted. False, with the array unchanged, when memory runs out.
+    // that arrives unsorted; true. Memory that runs out throws std::bad_alloc
+    // with the array unchanged, as for Add.
     bool AddAll(std::vector<T> batch) {
-        try {
-            if (!std::is_sorted(batch.begin(), batch.end(), &ArrayOrder<T>::less)) {
-                sortStably(batch, &ArrayOrder<T>::less);
-            }
-            if (items.empty()) {
-                items = std::move(batch);
-                return true;
-            }
-            std::vector<T> merged;
-            merged.reserve(items.size() + batch.size());
-            // Existing elements go before equal new ones, as Add would place them.
-            std::merge(std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()),
-                       std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()),
-                       std::back_inserter(merged), &ArrayOrder<T>::less);
-            items = std::move(merged);
-        } catch (const std::bad_alloc&) {
-            return false;
+        if (!std::is_sorted(batch.begin(), batch.end(), &ArrayOrder<T>::less)) {
+            sortStably(batch, &ArrayOrder<T>::less);
         }
+        if (items.empty()) {
+            items = std::move(batch);
+            return true;
+        }
+        std::vector<T> merged;
+        merged.reserve(items.size() + batch.size());
+        // Existing elements go before equal new ones, as Add would place them.
+        std::merge(std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()),
+                   std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()),
+                   std::back_inserter(merged), &ArrayOrder<T>::less);
+        items = std::move(merged);
         return true;
     }
 

@@ -33,6 +33,7 @@ struct RunOptions {
     std::string input;             // standard input (from a file, so it ends)
     std::vector<std::string> env;  // NAME=VALUE settings added to the environment
     int limitSeconds = 120;        // the run is killed after this; status 137 then
+    std::size_t addressSpace = 0;  // bytes of address space the run may take; 0: no limit
 };
 
 // Runs the program (TAVLER_BIN, unless `bin` names another) in `workDir`
@@ -62,6 +63,10 @@ inline RunResult runProgram(const std::filesystem::path& workDir,
         const int in = open(options.input.empty() ? "/dev/null" : inFile.c_str(), O_RDONLY);
         for (const std::string& setting : options.env) {
             putenv(const_cast<char*>(setting.c_str()));
+        }
+        if (options.addressSpace != 0) {
+            const rlimit limit{options.addressSpace, options.addressSpace};
+            setrlimit(RLIMIT_AS, &limit);
         }
         const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
