@@ -6,6 +6,9 @@
 #include <iostream>
 #include <span>
 #include <string>
+#include <string_view>
+
+#include "toollib/terminaltext.h"
 
 namespace {
 
@@ -88,7 +91,10 @@ void writeUsageScreen(std::ostream& os) {
 void PrintHelp() {
     // Escape sequences only go to a terminal, so a redirected screen is plain text.
     if (isatty(STDOUT_FILENO) == 1) {
-        std::cout << "\x1b[H\x1b[2J";
+        // The program's own control sequence, past the filter that shows
+        // the control bytes of names on a terminal.
+        constexpr std::string_view clear = "\x1b[H\x1b[2J";
+        rawBuffer(std::cout)->sputn(clear.data(), static_cast<std::streamsize>(clear.size()));
     }
     writeUsageScreen(std::cout);
     std::cout.flush();

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <iostream>
 
+#include "toollib/terminaltext.h"
+
 namespace {
 
 constexpr std::size_t batchBytes = 4096;
@@ -33,10 +35,22 @@ std::int64_t nowMillis() {
     return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
+// The progress display's own bytes. Its carriage returns are meant for the
+// terminal, so there they pass the filter that shows control bytes of
+// names; standard output is flushed first, as the stream's tie would.
+void writeProgress(const char* bytes, std::size_t count) {
+    if (shownOnTerminal(std::cerr)) {
+        std::cout.flush();
+        rawBuffer(std::cerr)->sputn(bytes, static_cast<std::streamsize>(count));
+    } else {
+        std::cerr.write(bytes, static_cast<std::streamsize>(count));
+    }
+}
+
 void writeGathered() {
     Gathered& state = gathered();
     if (!state.bytes.empty()) {
-        std::cerr.write(state.bytes.data(), static_cast<std::streamsize>(state.bytes.size()));
+        writeProgress(state.bytes.data(), state.bytes.size());
         state.bytes.clear();
     }
 }
@@ -61,7 +75,7 @@ void whirlyGig() {
     Gathered& state = gathered();
     if (state.batches == 0) {
         // One write per turn: standard error is unbuffered.
-        std::cerr << turn;
+        writeProgress(turn, 2);
         return;
     }
     const std::int64_t now = nowMillis();
@@ -80,10 +94,12 @@ void updateMsg(const std::string& msg) {
     // the status line never lands in the middle of it; so do gathered turns.
     std::cout.flush();
     writeGathered();
-    std::string line = "  " + msg.substr(0, width);
+    // A name may hold control bytes: on a terminal they are shown, not obeyed.
+    const std::string shown = shownOnTerminal(std::cerr) ? terminalSafe(msg) : msg;
+    std::string line = "  " + shown.substr(0, width);
     line.resize(2 + width, ' ');
     line += '\r';
-    std::cerr << line;
+    writeProgress(line.data(), line.size());
     if (!msg.empty()) {
         whirlyGig();
     }

@@ -75,9 +75,11 @@ std::string visible(const std::string& text) {
     return shown;
 }
 
-// Runs the program without arguments with its standard output on a
-// pseudo-terminal and returns what the terminal received.
-std::string usageOnTerminal() {
+// Runs the program in `workDir` with `args`, its standard output (and, with
+// `bothStreams`, its standard error) on a pseudo-terminal, and returns what
+// the terminal received.
+std::string onTerminal(const fs::path& workDir, const std::vector<std::string>& args,
+                       bool bothStreams = false) {
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
         return "no pseudo-terminal";
@@ -86,8 +88,18 @@ std::string usageOnTerminal() {
     if (pid == 0) {
         const int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
         dup2(slave, 1);
-        const char* bin = std::getenv("TAVLER_BIN");
-        execl(bin, "tavler", static_cast<char*>(nullptr));
+        if (bothStreams) {
+            dup2(slave, 2);
+        }
+        if (chdir(workDir.c_str()) != 0) {
+            _exit(126);
+        }
+        std::vector<char*> argv{const_cast<char*>("tavler")};
+        for (const std::string& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(std::getenv("TAVLER_BIN"), argv.data());
         _exit(127);
     }
     std::string received;
@@ -101,7 +113,7 @@ std::string usageOnTerminal() {
 }
 
 TEST(UsageScreen, ClearsTheScreenOnlyOnATerminal) {
-    const std::string screen = usageOnTerminal();
+    const std::string screen = onTerminal(fs::current_path(), {});
     const std::string clear = "\x1b[H\x1b[2J";
     ASSERT_EQ(screen.substr(0, clear.size()), clear);
     // The rest is the plain screen, the terminal turning each line end into
@@ -111,6 +123,19 @@ TEST(UsageScreen, ClearsTheScreenOnlyOnATerminal) {
         plain.insert(at, 1, '\r');
     }
     EXPECT_EQ(screen.substr(clear.size()), plain);
+}
+
+TEST(Terminal, ControlBytesOfNamesAreShownNotObeyed) {
+    ScopedTempDir work;
+    work.write("names.ref", "\nClass Definitions\nEsc\x1b[2JName\nBell\x07\x7f\n");
+    const std::string seen = onTerminal(work.path(), {"names.ref", "/C"}, true);
+    // The terminal turns line ends into carriage return and line end.
+    EXPECT_NE(seen.find("\r\nBell\\x07\\x7f\r\nEsc\\x1b[2JName\r\n"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("  NAMES.REF: Reading Class Definitions"), std::string::npos)
+        << "the status line keeps its own carriage returns";
+    EXPECT_EQ(seen.find("\\x0d"), std::string::npos) << "a carriage return of the status line";
+    EXPECT_EQ(seen.find('\x1b'), std::string::npos);
+    EXPECT_EQ(seen.find('\x07'), std::string::npos);
 }
 
 TEST(StandardOutput, AListingThatCannotBeWrittenIsAFailure) {
