@@ -338,7 +338,8 @@ std::int32_t takeRecord(const std::string& file, RecordBuffer& record, std::size
     char* next = record.data;
     while (char* line = ldif_getline(&next)) {
         const auto offset = static_cast<std::size_t>(line - record.data);
-        lineNumber += std::count(pristine.begin() + counted, pristine.begin() + offset, '\n');
+        lineNumber += std::count(pristine.begin() + static_cast<std::ptrdiff_t>(counted),
+                                 pristine.begin() + static_cast<std::ptrdiff_t>(offset), '\n');
         counted = offset;
         if (std::strcmp(line, "-") == 0) {
             continue;

@@ -1,6 +1,7 @@
 #include "dscontext/errorline.h"
 
-#include <cstdio>
+#include <array>
+#include <charconv>
 #include <iostream>
 #include <new>
 #include <vector>
@@ -8,9 +9,11 @@
 #include "dscontext/dsclient.h"
 
 std::string formatCode(std::int32_t code) {
-    char hex[9];
-    std::snprintf(hex, sizeof hex, "%x", static_cast<std::uint32_t>(code));
-    return std::to_string(code) + ":" + hex;
+    std::array<char, 8> hex{};
+    const auto end =
+        std::to_chars(hex.data(), hex.data() + hex.size(), static_cast<std::uint32_t>(code), 16)
+            .ptr;
+    return std::to_string(code) + ":" + std::string(hex.data(), end);
 }
 
 void reportLibraryError(const std::string& text, std::int32_t code) {

@@ -115,7 +115,7 @@ class FoldedNames {
             return 0;
         }
         const auto byte = [&folded](std::size_t k) {
-            return static_cast<unsigned char>(folded[k]);
+            return static_cast<std::size_t>(static_cast<unsigned char>(folded[k]));
         };
         return (folded.size() * 7 + byte(folded.size() - 1) * 3 + byte(folded.size() / 2)) %
                slotCount;

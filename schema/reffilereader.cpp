@@ -32,8 +32,8 @@ const std::vector<std::string>& sectionHeaders() {
 std::optional<ClassType> classSubHeaderOf(std::string_view line) {
     static const auto subHeaders = [] {
         std::array<std::string_view, FLAGS + 1> names{};
-        for (int type = SUPERCLASSES; type <= FLAGS; ++type) {
-            names[static_cast<std::size_t>(type)] = classSubHeader(static_cast<ClassType>(type));
+        for (std::size_t type = 0; type < names.size(); ++type) {
+            names[type] = classSubHeader(static_cast<ClassType>(type));
         }
         return names;
     }();
@@ -143,8 +143,8 @@ bool Schema::readClassDefs(TextStreamParser& tsp) {
             members[static_cast<std::size_t>(*classtype)].push_back(line);
         },
         [&members](ClassDef& classdef) {
-            for (int type = SUPERCLASSES; type <= OPT; ++type) {
-                std::vector<std::string>& gathered = members[static_cast<std::size_t>(type)];
+            for (std::size_t type = 0; type < members.size(); ++type) {
+                std::vector<std::string>& gathered = members[type];
                 if (!gathered.empty()) {
                     classdef.list(static_cast<ClassType>(type))
                         ->AddAll(std::vector<std::string>(std::make_move_iterator(gathered.begin()),

@@ -29,5 +29,7 @@ for variant in checked sanitized; do
         ctest --output-on-failure --parallel 2)
 done
 
+bash scripts/lint.sh build-checked
+
 echo "== fuzzing"
 bash scripts/fuzz.sh 60

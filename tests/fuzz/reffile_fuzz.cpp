@@ -49,10 +49,18 @@ bool hasDuplicates(const ExtendedArray<Def>& defs) {
 // control characters or outer blanks, comment markers in front, and the
 // keywords of the layout do not survive a listing.
 bool fitsTheLayout(const std::string& name) {
-    static const char* const keywords[] = {
-        "Class Definitions", "Attribute Definitions", "Syntax Definitions", "Flags",
-        "Super Class", "Containment", "Named By", "Mandatory Attributes", "Optional Attributes",
-        "Syntax", "NONE", "An error occurred reading the Syntax ID."};
+    static const char* const keywords[] = {"Class Definitions",
+                                           "Attribute Definitions",
+                                           "Syntax Definitions",
+                                           "Flags",
+                                           "Super Class",
+                                           "Containment",
+                                           "Named By",
+                                           "Mandatory Attributes",
+                                           "Optional Attributes",
+                                           "Syntax",
+                                           "NONE",
+                                           "An error occurred reading the Syntax ID."};
     if (name.empty() || name.size() > 76 || name.front() == ' ' || name.back() == ' ' ||
         name.front() == ';' || name.rfind("//", 0) == 0) {
         return false;
@@ -75,8 +83,8 @@ bool fitsTheLayout(const Schema& schema) {
         if (!fitsTheLayout(def.name)) {
             return false;
         }
-        for (const auto* list : {&def.superClasses, &def.containment, &def.namedBy,
-                                 &def.mandatory, &def.optional}) {
+        for (const auto* list :
+             {&def.superClasses, &def.containment, &def.namedBy, &def.mandatory, &def.optional}) {
             for (const std::string& item : *list) {
                 if (!fitsTheLayout(item)) {
                     return false;

@@ -45,7 +45,7 @@ FileReader FileReader::open(const std::string& fileName) {
     return reader;
 }
 
-FileReader FileReader::fromText(std::string text) {
+FileReader FileReader::fromText(const std::string& text) {
     FileReader reader;
     reader.inMemory = true;
     reader.capacity = text.size();

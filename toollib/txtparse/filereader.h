@@ -28,7 +28,7 @@ class FileReader {
     // Opens `fileName` for reading; not open for a directory or a file that
     // cannot be opened.
     static FileReader open(const std::string& fileName);
-    static FileReader fromText(std::string text);
+    static FileReader fromText(const std::string& text);
 
     FileReader(FileReader&& other) noexcept;
     FileReader& operator=(FileReader&& other) noexcept;

@@ -18,8 +18,8 @@ TextStreamParser::TextStreamParser(FileReader reader, std::string fileName)
     }
 }
 
-TextStreamParser TextStreamParser::fromText(std::string text, std::string fileName) {
-    return TextStreamParser(FileReader::fromText(std::move(text)), std::move(fileName));
+TextStreamParser TextStreamParser::fromText(const std::string& text, std::string fileName) {
+    return TextStreamParser(FileReader::fromText(text), std::move(fileName));
 }
 
 bool TextStreamParser::hasCommentMarker(std::string_view text) const {

@@ -22,7 +22,7 @@ class TextStreamParser {
     explicit TextStreamParser(const std::string& fileName);
 
     // A parser over text held in memory; `fileName` only names it.
-    static TextStreamParser fromText(std::string text, std::string fileName = "");
+    static TextStreamParser fromText(const std::string& text, std::string fileName = "");
 
     TextStreamParser(TextStreamParser&&) = default;
     TextStreamParser& operator=(TextStreamParser&&) = default;
