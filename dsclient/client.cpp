@@ -307,6 +307,19 @@ std::int32_t withBuffer(std::uint32_t context, std::uint32_t buffer, const void*
     return body(*buf);
 }
 
+// The checks of both context-value calls, in the order they answer: a live
+// context, a known key, a value to read or write.
+std::int32_t contextCallCheck(const Context* ctx, std::int32_t key, const void* value) {
+    if (ctx == nullptr) {
+        return QXERR_INVALID_HANDLE;
+    }
+    if (key != QX_CTX_FLAGS && key != QX_CTX_NAME && key != QX_CTX_CONNECTION &&
+        key != QX_CTX_TREE_NAME) {
+        return QXERR_INVALID_KEY;
+    }
+    return value == nullptr ? QXERR_INVALID_ARGUMENT : QX_SUCCESS;
+}
+
 std::int32_t setName(std::string& field, const void* value) {
     if (value == nullptr) {
         return QXERR_INVALID_ARGUMENT;
@@ -466,15 +479,8 @@ int32_t QXDSSetContext(uint32_t context, int32_t key, const void* value) {
         [&]() -> std::int32_t {
             State& s = state();
             Context* ctx = find(s.contexts, context);
-            if (ctx == nullptr) {
-                return QXERR_INVALID_HANDLE;
-            }
-            if (key != QX_CTX_FLAGS && key != QX_CTX_NAME && key != QX_CTX_CONNECTION &&
-                key != QX_CTX_TREE_NAME) {
-                return QXERR_INVALID_KEY;
-            }
-            if (value == nullptr) {
-                return QXERR_INVALID_ARGUMENT;
+            if (const std::int32_t code = contextCallCheck(ctx, key, value); code != QX_SUCCESS) {
+                return code;
             }
             switch (key) {
                 case QX_CTX_FLAGS:
@@ -503,15 +509,8 @@ int32_t QXDSGetContext(uint32_t context, int32_t key, void* value) {
         "QXDSGetContext", [&] { return std::to_string(context) + ", " + std::to_string(key); },
         [&]() -> std::int32_t {
             Context* ctx = find(state().contexts, context);
-            if (ctx == nullptr) {
-                return QXERR_INVALID_HANDLE;
-            }
-            if (key != QX_CTX_FLAGS && key != QX_CTX_NAME && key != QX_CTX_CONNECTION &&
-                key != QX_CTX_TREE_NAME) {
-                return QXERR_INVALID_KEY;
-            }
-            if (value == nullptr) {
-                return QXERR_INVALID_ARGUMENT;
+            if (const std::int32_t code = contextCallCheck(ctx, key, value); code != QX_SUCCESS) {
+                return code;
             }
             switch (key) {
                 case QX_CTX_FLAGS:

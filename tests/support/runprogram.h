@@ -21,6 +21,17 @@ inline std::string readFile(const std::filesystem::path& file) {
     return text.str();
 }
 
+// `args` as the program's argv: "tavler" first, a null pointer last. The
+// words point into `args`, which must outlive the result.
+inline std::vector<char*> programArgv(const std::vector<std::string>& args) {
+    std::vector<char*> argv{const_cast<char*>("tavler")};
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    return argv;
+}
+
 struct RunResult {
     std::string out;
     std::string err;
@@ -73,12 +84,7 @@ inline RunResult runProgram(const std::filesystem::path& workDir,
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
-        std::vector<char*> argv{const_cast<char*>("tavler")};
-        for (const std::string& arg : args) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(bin, argv.data());
+        execv(bin, programArgv(args).data());
         _exit(127);
     }
     // Bounded: a run that hangs is killed, and the test sees status 137.

@@ -94,12 +94,7 @@ std::string onTerminal(const fs::path& workDir, const std::vector<std::string>& 
         if (chdir(workDir.c_str()) != 0) {
             _exit(126);
         }
-        std::vector<char*> argv{const_cast<char*>("tavler")};
-        for (const std::string& arg : args) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(std::getenv("TAVLER_BIN"), argv.data());
+        execv(std::getenv("TAVLER_BIN"), programArgv(args).data());
         _exit(127);
     }
     std::string received;

@@ -108,12 +108,7 @@ int runIntoClosedPipe(const std::filesystem::path& workDir, const std::vector<st
         signal(SIGPIPE, SIG_DFL);
         dup2(fds[1], 1);
         dup2(errFd, 2);
-        std::vector<char*> argv{const_cast<char*>("tavler")};
-        for (const std::string& arg : args) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(std::getenv("TAVLER_BIN"), argv.data());
+        execv(std::getenv("TAVLER_BIN"), programArgv(args).data());
         _exit(127);
     }
     close(fds[1]);
