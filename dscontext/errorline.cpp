@@ -13,7 +13,10 @@ std::string formatCode(std::int32_t code) {
     const auto end =
         std::to_chars(hex.data(), hex.data() + hex.size(), static_cast<std::uint32_t>(code), 16)
             .ptr;
-    return std::to_string(code) + ":" + std::string(hex.data(), end);
+    std::string shown = std::to_string(code);
+    shown += ':';
+    shown.append(hex.data(), end);
+    return shown;
 }
 
 void reportLibraryError(const std::string& text, std::int32_t code) {

@@ -63,14 +63,15 @@ bool ClassDef::operator<(const ClassDef& b) const {
     return compareNames(name, b.name) < 0;
 }
 
-void ClassDef::print(std::ostream& os) const {
-    // The lists live apart from the class, wherever they were allocated;
-    // asking for all of them at once overlaps the waits for memory.
+void ClassDef::prefetch() const {
     for (ClassType type : listTypes) {
         if (!list(type)->empty()) {
             __builtin_prefetch(&*list(type)->begin());
         }
     }
+}
+
+void ClassDef::print(std::ostream& os) const {
     std::string& block = blockBuffer();
     block += name;
     block += '\n';

@@ -43,6 +43,9 @@ class ClassDef {
 
     // Writes the class block of a schema listing.
     void print(std::ostream& os) const;
+    // Asks for the memory that print() reads, so that a writer a few classes
+    // ahead overlaps the waits for lists allocated far apart.
+    void prefetch() const;
     void print() const;
 
     // Records in `newclass` the flag bits and list members that this class has

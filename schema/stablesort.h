@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -44,13 +46,34 @@ struct Keyed {
     std::size_t at;
 };
 
+// The bytes a-z of a word, and no others, folded to A-Z. Seven-bit parts
+// are compared so that no sum carries into the next byte, and bytes from
+// 0x80 up are left alone, as foldName leaves them.
+inline std::uint64_t foldWord(std::uint64_t word) {
+    constexpr std::uint64_t ones = 0x0101010101010101;
+    constexpr std::uint64_t high = 0x8080808080808080;
+    const std::uint64_t low = word & ~high;
+    const std::uint64_t fromA = low + ones * (0x80 - 'a');
+    const std::uint64_t pastZ = low + ones * (0x80 - 'z' - 1);
+    const std::uint64_t lower = fromA & ~pastZ & ~word & high;
+    return word ^ (lower >> 2);
+}
+
 inline std::uint64_t prefixOf(std::string_view name) {
-    std::uint64_t prefix = 0;
-    for (std::size_t b = 0; b < 8; ++b) {
-        const unsigned byte = b < name.size() ? static_cast<unsigned char>(foldName(name[b])) : 0U;
-        prefix = (prefix << 8) | byte;
+    if constexpr (std::endian::native == std::endian::little) {
+        // The first byte in memory is the most significant of the key.
+        std::uint64_t word = 0;
+        std::memcpy(&word, name.data(), std::min<std::size_t>(name.size(), 8));
+        return __builtin_bswap64(foldWord(word));
+    } else {
+        std::uint64_t prefix = 0;
+        for (std::size_t b = 0; b < 8; ++b) {
+            const unsigned byte =
+                b < name.size() ? static_cast<unsigned char>(foldName(name[b])) : 0U;
+            prefix = (prefix << 8) | byte;
+        }
+        return prefix;
     }
-    return prefix;
 }
 
 // Sorts by prefix a byte at a time from the lowest, keeping the order of
@@ -94,6 +117,27 @@ void permute(std::vector<T>& batch, Order& order) {
         batch[at] = std::move(held);
         order[at] = at;
     }
+}
+
+// Puts batch[keyed[k].at] at position k for every k, moving the elements
+// into a new array in their sorted order. Unlike following the cycles of
+// the permutation, the reads do not wait on one another, and asking for
+// elements a few places ahead overlaps their misses.
+template <class T>
+void gather(std::vector<T>& batch, const std::vector<Keyed>& keyed) {
+    constexpr std::size_t ahead = 8;
+    std::vector<T> sorted;
+    sorted.reserve(batch.size());  // may throw; nothing has moved yet
+    for (std::size_t k = 0; k < keyed.size(); ++k) {
+        if (k + ahead < keyed.size()) {
+            const char* next = reinterpret_cast<const char*>(&batch[keyed[k + ahead].at]);
+            for (std::size_t line = 0; line < sizeof(T); line += 64) {
+                __builtin_prefetch(next + line);
+            }
+        }
+        sorted.push_back(std::move(batch[keyed[k].at]));
+    }
+    batch.swap(sorted);
 }
 
 template <class T>
@@ -164,22 +208,25 @@ void sortRun(const std::vector<T>& batch, std::vector<Keyed>& keyed, std::size_t
     }
 }
 
+// The positions of `batch` in the order that sorting it would give, equal
+// names in the order they have; the batch itself is left as it is.
+template <OrderedByName T>
+std::vector<Keyed> sortedPositions(const std::vector<T>& batch) {
+    std::vector<Keyed> keyed(batch.size());
+    for (std::size_t k = 0; k < batch.size(); ++k) {
+        keyed[k] = Keyed{0, k};
+    }
+    sortRun(batch, keyed, 0, keyed.size(), 0);
+    return keyed;
+}
+
 template <class T>
 void sortByName(std::vector<T>& batch) {
     if (batch.size() <= 16) {
         sortShortByName(batch);
         return;
     }
-    std::vector<Keyed> keyed(batch.size());
-    for (std::size_t k = 0; k < batch.size(); ++k) {
-        keyed[k] = Keyed{0, k};
-    }
-    sortRun(batch, keyed, 0, keyed.size(), 0);
-    std::vector<std::size_t> order(batch.size());
-    for (std::size_t k = 0; k < keyed.size(); ++k) {
-        order[k] = keyed[k].at;
-    }
-    permute(batch, order);
+    gather(batch, sortedPositions(batch));
 }
 
 }  // namespace stablesort

@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "schema/extendedarray.h"
@@ -85,6 +87,29 @@ TEST(ReadOrder, BulkAdditionKeepsTheOrderOfAddingOneAtATime) {
             }
             for (std::size_t k = 0; k < defs.size(); ++k) {
                 ASSERT_EQ(bulkDef[k].syntax, oneDef[k].syntax) << count << " definitions, at " << k;
+            }
+        }
+    }
+}
+
+TEST(ReadOrder, SortKeysFoldEveryByteAsNamesCompare) {
+    // Each byte value at each place of names shorter than, as long as and
+    // longer than a key: a-z fold, every other byte (0x80 up too) stays.
+    const auto byByte = [](std::string_view name) {
+        std::uint64_t key = 0;
+        for (std::size_t b = 0; b < 8; ++b) {
+            key =
+                (key << 8) | (b < name.size() ? static_cast<unsigned char>(foldName(name[b])) : 0U);
+        }
+        return key;
+    };
+    for (const std::size_t length : {1UL, 5UL, 8UL, 13UL}) {
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            for (std::size_t at = 0; at < std::min<std::size_t>(length, 9); ++at) {
+                std::string name(length, 'q');
+                name[at] = static_cast<char>(byte);
+                ASSERT_EQ(stablesort::prefixOf(name), byByte(name))
+                    << "byte " << byte << " at " << at << " of " << length;
             }
         }
     }
