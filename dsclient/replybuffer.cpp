@@ -1,5 +1,6 @@
 #include "dsclient/replybuffer.h"
 
+#include <array>
 #include <cstring>
 #include <utility>
 
@@ -182,31 +183,19 @@ std::int32_t ReplyBuffer::getItemCount(std::uint32_t& count) {
     return QX_SUCCESS;
 }
 
-std::int32_t ReplyBuffer::getClass(char* name, std::uint32_t& flags) {
-    if (std::int32_t code = expect(classTag); code != QX_SUCCESS) {
+// One named item: its tag, `words` 32-bit values, then a name. The walk
+// moves past it unless it is damaged; a name too long is passed over.
+std::int32_t ReplyBuffer::getNamed(char tag, std::size_t words,
+                                   std::array<std::uint32_t, 2>& values, char* name) {
+    if (std::int32_t code = expect(tag); code != QX_SUCCESS) {
         return code;
     }
     std::size_t at = cursor_ + 1;
-    std::uint32_t value = 0;
-    if (!read32(at, value)) {
-        return QXERR_WRONG_ITEM;
+    for (std::size_t k = 0; k < words; ++k) {
+        if (!read32(at, values[k])) {
+            return QXERR_WRONG_ITEM;
+        }
     }
-    const std::int32_t code = takeName(at, name);
-    if (code == QXERR_WRONG_ITEM) {
-        return code;
-    }
-    cursor_ = at;
-    if (code == QX_SUCCESS) {
-        flags = value;
-    }
-    return code;
-}
-
-std::int32_t ReplyBuffer::getItem(char* name) {
-    if (std::int32_t code = expect(itemTag); code != QX_SUCCESS) {
-        return code;
-    }
-    std::size_t at = cursor_ + 1;
     const std::int32_t code = takeName(at, name);
     if (code != QXERR_WRONG_ITEM) {
         cursor_ = at;
@@ -214,44 +203,35 @@ std::int32_t ReplyBuffer::getItem(char* name) {
     return code;
 }
 
-std::int32_t ReplyBuffer::getAttr(char* name, std::uint32_t& flags, std::uint32_t& syntaxId) {
-    if (std::int32_t code = expect(attrTag); code != QX_SUCCESS) {
-        return code;
-    }
-    std::size_t at = cursor_ + 1;
-    std::uint32_t flagValue = 0;
-    std::uint32_t syntaxValue = 0;
-    if (!read32(at, flagValue) || !read32(at, syntaxValue)) {
-        return QXERR_WRONG_ITEM;
-    }
-    const std::int32_t code = takeName(at, name);
-    if (code == QXERR_WRONG_ITEM) {
-        return code;
-    }
-    cursor_ = at;
+std::int32_t ReplyBuffer::getClass(char* name, std::uint32_t& flags) {
+    std::array<std::uint32_t, 2> values{};
+    const std::int32_t code = getNamed(classTag, 1, values, name);
     if (code == QX_SUCCESS) {
-        flags = flagValue;
-        syntaxId = syntaxValue;
+        flags = values[0];
+    }
+    return code;
+}
+
+std::int32_t ReplyBuffer::getItem(char* name) {
+    std::array<std::uint32_t, 2> values{};
+    return getNamed(itemTag, 0, values, name);
+}
+
+std::int32_t ReplyBuffer::getAttr(char* name, std::uint32_t& flags, std::uint32_t& syntaxId) {
+    std::array<std::uint32_t, 2> values{};
+    const std::int32_t code = getNamed(attrTag, 2, values, name);
+    if (code == QX_SUCCESS) {
+        flags = values[0];
+        syntaxId = values[1];
     }
     return code;
 }
 
 std::int32_t ReplyBuffer::getSyntax(char* name, std::uint16_t& flags) {
-    if (std::int32_t code = expect(syntaxTag); code != QX_SUCCESS) {
-        return code;
-    }
-    std::size_t at = cursor_ + 1;
-    std::uint32_t value = 0;
-    if (!read32(at, value)) {
-        return QXERR_WRONG_ITEM;
-    }
-    const std::int32_t code = takeName(at, name);
-    if (code == QXERR_WRONG_ITEM) {
-        return code;
-    }
-    cursor_ = at;
+    std::array<std::uint32_t, 2> values{};
+    const std::int32_t code = getNamed(syntaxTag, 1, values, name);
     if (code == QX_SUCCESS) {
-        flags = static_cast<std::uint16_t>(value);
+        flags = static_cast<std::uint16_t>(values[0]);
     }
     return code;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -58,6 +59,8 @@ class ReplyBuffer {
     // Checks the tag at the cursor: 0, QXERR_WRONG_ITEM or QXERR_NO_MORE_ITEMS.
     std::int32_t expect(char tag) const;
     std::int32_t takeName(std::size_t& at, char* name);
+    std::int32_t getNamed(char tag, std::size_t words, std::array<std::uint32_t, 2>& values,
+                          char* name);
 
     std::size_t capacity_;
     std::vector<unsigned char> bytes_;
