@@ -84,7 +84,14 @@ class FoldedNames {
     }
 
     std::optional<std::uint32_t> find(std::string_view text) const {
-        std::array<char, 32> buffer{};
+        // Files nearly always spell a name as the table does: text that is
+        // found as it stands folds to itself, so it is the same match.
+        for (std::size_t at = slotOf(text); slots[at].used; at = (at + 1) % slots.size()) {
+            if (slots[at].name == text) {
+                return slots[at].value;
+            }
+        }
+        std::array<char, 32> buffer;
         if (text.empty() || text.size() > buffer.size()) {
             return std::nullopt;
         }

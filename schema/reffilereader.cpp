@@ -2,11 +2,11 @@
 // and reads definition name lines and their indented sub-lines.
 
 #include <array>
-#include <iterator>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "schema/classmembers.h"
 #include "schema/flagnames.h"
 #include "schema/schema.h"
 #include "schema/sectioncache.h"
@@ -48,12 +48,13 @@ std::optional<ClassType> classSubHeaderOf(std::string_view line) {
 // Reads the section under `header` up to either of the stop headers, an
 // indented line where a name is due, or the end of the file, into
 // `collection`. `makeDef` builds a definition from its name line,
-// `readSubLine` applies one indented line to it, and `completeDef` is called
-// after its last one.
-template <class Def, class MakeDef, class ReadSubLine, class CompleteDef>
+// `readSubLine` applies one indented line to it, `completeDef` is called
+// after its last one, and `completeAll` on the definitions in file order
+// once the section has been read.
+template <class Def, class MakeDef, class ReadSubLine, class CompleteDef, class CompleteAll>
 bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const char* stop1,
                  const char* stop2, MakeDef makeDef, ReadSubLine readSubLine,
-                 CompleteDef completeDef, ExtendedArray<Def>& collection) {
+                 CompleteDef completeDef, CompleteAll completeAll, ExtendedArray<Def>& collection) {
     std::optional<SpinnerBatch> spinning;
     if (whirly) {
         spinning.emplace();
@@ -78,6 +79,7 @@ bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const c
     // file in no particular order does not cost quadratic time.
     std::vector<Def> read;
     const auto finish = [&](bool found) {
+        completeAll(read);
         if (keep) {
             cache.keep(*id, {found, read});
         }
@@ -119,10 +121,10 @@ bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const c
 bool Schema::readClassDefs(TextStreamParser& tsp) {
     // Members seen before any sub-header have no list to go to and are passed over.
     std::optional<ClassType> classtype;
-    // A class's members are gathered per list and added when the class is
-    // complete, each list in one piece: the same order as adding them one by
-    // one, without growing each list member by member.
-    std::array<std::vector<std::string>, OPT + 1> members;
+    // Each list of a class in one piece, after the classes are in order: the
+    // same lists as adding members one by one, without growing each list
+    // member by member.
+    ClassMembers members;
     return readSection(
         tsp, whirly != 0, classHeader, attrHeader, syntaxHeader,
         [](const std::string& line) { return ClassDef(line, 0); },
@@ -140,20 +142,10 @@ bool Schema::readClassDefs(TextStreamParser& tsp) {
                 }
                 return;
             }
-            members[static_cast<std::size_t>(*classtype)].push_back(line);
+            members.add(*classtype, line);
         },
-        [&members](ClassDef& classdef) {
-            for (std::size_t type = 0; type < members.size(); ++type) {
-                std::vector<std::string>& gathered = members[type];
-                if (!gathered.empty()) {
-                    classdef.list(static_cast<ClassType>(type))
-                        ->AddAll(std::vector<std::string>(std::make_move_iterator(gathered.begin()),
-                                                          std::make_move_iterator(gathered.end())));
-                    gathered.clear();
-                }
-            }
-        },
-        classDef);
+        [&members](ClassDef& classdef) { members.endClass(classdef); },
+        [&members](std::vector<ClassDef>& classes) { members.placeInOrder(classes); }, classDef);
 }
 
 bool Schema::readAttrDefs(TextStreamParser& tsp) {
@@ -177,7 +169,7 @@ bool Schema::readAttrDefs(TextStreamParser& tsp) {
                 }
             }
         },
-        [](AttrDef&) {}, attrDef);
+        [](AttrDef&) {}, [](std::vector<AttrDef>&) {}, attrDef);
 }
 
 bool Schema::readSyntaxDefs(TextStreamParser& tsp) {
@@ -194,5 +186,5 @@ bool Schema::readSyntaxDefs(TextStreamParser& tsp) {
                 }
             }
         },
-        [](SyntaxDef&) {}, syntaxDef);
+        [](SyntaxDef&) {}, [](std::vector<SyntaxDef>&) {}, syntaxDef);
 }

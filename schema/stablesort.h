@@ -22,13 +22,14 @@
 // A type ordered by its name alone, through compareNames, says so with a
 // static `orderName` that gives the name; plain names are their own.
 template <class T>
-concept OrderedByName = std::is_same_v<T, std::string> || requires(const T& t) {
+concept OrderedByName = std::is_same_v<T, std::string> || std::is_same_v<T, std::string_view> ||
+    requires(const T& t) {
     { T::orderName(t) } -> std::convertible_to<std::string_view>;
 };
 
 template <OrderedByName T>
 std::string_view orderNameOf(const T& t) {
-    if constexpr (std::is_same_v<T, std::string>) {
+    if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, std::string_view>) {
         return t;
     } else {
         return T::orderName(t);
@@ -59,12 +60,37 @@ inline std::uint64_t foldWord(std::uint64_t word) {
     return word ^ (lower >> 2);
 }
 
+// The first eight bytes of `name` as a little-endian machine loads them, zeros past its
+// end, in a few fixed-size loads: a call to memcpy of a variable length, or
+// a loop whose length varies from name to name, costs more than the rest
+// of making a key.
+inline std::uint64_t firstEight(std::string_view name) {
+    const char* p = name.data();
+    const std::size_t n = name.size();
+    std::uint64_t word = 0;
+    if (n >= 8) {
+        std::memcpy(&word, p, 8);
+    } else if (n >= 4) {
+        // Two four-byte loads that overlap where n < 8; the bytes they share
+        // are the same.
+        std::uint32_t low = 0;
+        std::uint32_t high = 0;
+        std::memcpy(&low, p, 4);
+        std::memcpy(&high, p + n - 4, 4);
+        word = low | (std::uint64_t{high} << (8 * (n - 4)));
+    } else if (n > 0) {
+        const auto byte = [p](std::size_t at) {
+            return std::uint64_t{static_cast<unsigned char>(p[at])} << (8 * at);
+        };
+        word = byte(0) | byte(n / 2) | byte(n - 1);
+    }
+    return word;
+}
+
 inline std::uint64_t prefixOf(std::string_view name) {
     if constexpr (std::endian::native == std::endian::little) {
         // The first byte in memory is the most significant of the key.
-        std::uint64_t word = 0;
-        std::memcpy(&word, name.data(), std::min<std::size_t>(name.size(), 8));
-        return __builtin_bswap64(foldWord(word));
+        return __builtin_bswap64(foldWord(firstEight(name)));
     } else {
         std::uint64_t prefix = 0;
         for (std::size_t b = 0; b < 8; ++b) {
@@ -78,21 +104,29 @@ inline std::uint64_t prefixOf(std::string_view name) {
 
 // Sorts by prefix a byte at a time from the lowest, keeping the order of
 // equal prefixes: a fixed number of passes instead of n log n comparisons.
+// One pass counts the bytes of every position; each position whose bytes
+// are not all the same then takes one pass that moves the keys.
 inline void radixSort(std::vector<Keyed>& keyed) {
-    std::vector<Keyed> spare(keyed.size());
-    for (unsigned shift = 0; shift < 64; shift += 8) {
-        std::array<std::size_t, 257> start{};
-        for (const Keyed& k : keyed) {
-            ++start[((k.prefix >> shift) & 0xFF) + 1];
+    constexpr std::size_t positions = 8;
+    std::vector<std::array<std::size_t, 256>> start(positions);
+    for (const Keyed& k : keyed) {
+        for (std::size_t b = 0; b < positions; ++b) {
+            ++start[b][(k.prefix >> (8 * b)) & 0xFF];
         }
-        if (std::find(start.begin(), start.end(), keyed.size()) != start.end()) {
+    }
+    std::vector<Keyed> spare(keyed.size());
+    for (std::size_t b = 0; b < positions; ++b) {
+        std::array<std::size_t, 256>& at = start[b];
+        if (std::find(at.begin(), at.end(), keyed.size()) != at.end()) {
             continue;  // every prefix has the same byte here
         }
-        for (std::size_t b = 1; b < start.size(); ++b) {
-            start[b] += start[b - 1];
+        std::size_t sum = 0;
+        for (std::size_t& count : at) {
+            sum += std::exchange(count, sum);
         }
+        const unsigned shift = 8 * static_cast<unsigned>(b);
         for (const Keyed& k : keyed) {
-            spare[start[(k.prefix >> shift) & 0xFF]++] = k;
+            spare[at[(k.prefix >> shift) & 0xFF]++] = k;
         }
         keyed.swap(spare);
     }
@@ -153,18 +187,37 @@ bool keyedBefore(const std::vector<T>& batch, const Keyed& a, const Keyed& b) {
 template <class T>
 void sortShortByName(std::vector<T>& batch) {
     constexpr std::size_t most = 16;
-    std::array<Keyed, most> keyed{};
-    for (std::size_t k = 0; k < batch.size(); ++k) {
+    const std::size_t n = batch.size();
+    // Left uninitialised: only the first n entries are written and read, and
+    // clearing them all costs more than the sort of a short list.
+    std::array<Keyed, most> keyed;
+    std::array<std::size_t, most> order;
+    for (std::size_t k = 0; k < n; ++k) {
         keyed[k] = Keyed{prefixOf(orderNameOf(batch[k])), k};
     }
-    for (std::size_t k = 1; k < batch.size(); ++k) {
-        for (std::size_t at = k; at > 0 && keyedBefore(batch, keyed[at], keyed[at - 1]); --at) {
-            std::swap(keyed[at], keyed[at - 1]);
+    // Each element's place is the number of prefixes below its own. No
+    // branch depends on the names, where an insertion sort of a shuffled
+    // list mispredicts at nearly every step.
+    std::size_t ties = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::size_t below = 0;
+        for (std::size_t j = 0; j < n; ++j) {
+            below += static_cast<std::size_t>(keyed[j].prefix < keyed[i].prefix);
+            ties += static_cast<std::size_t>(keyed[j].prefix == keyed[i].prefix);
         }
+        order[below] = i;
     }
-    std::array<std::size_t, most> order{};
-    for (std::size_t k = 0; k < batch.size(); ++k) {
-        order[k] = keyed[k].at;
+    if (ties != n) {
+        // Names that agree in their first eight bytes: their whole names and
+        // positions decide, one step at a time.
+        for (std::size_t k = 1; k < n; ++k) {
+            for (std::size_t at = k; at > 0 && keyedBefore(batch, keyed[at], keyed[at - 1]); --at) {
+                std::swap(keyed[at], keyed[at - 1]);
+            }
+        }
+        for (std::size_t k = 0; k < n; ++k) {
+            order[k] = keyed[k].at;
+        }
     }
     permute(batch, order);
 }

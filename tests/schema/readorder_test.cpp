@@ -103,7 +103,7 @@ TEST(ReadOrder, SortKeysFoldEveryByteAsNamesCompare) {
         }
         return key;
     };
-    for (const std::size_t length : {1UL, 5UL, 8UL, 13UL}) {
+    for (const std::size_t length : {0UL, 1UL, 2UL, 3UL, 4UL, 5UL, 6UL, 7UL, 8UL, 13UL}) {
         for (unsigned byte = 0; byte < 256; ++byte) {
             for (std::size_t at = 0; at < std::min<std::size_t>(length, 9); ++at) {
                 std::string name(length, 'q');
@@ -193,4 +193,56 @@ TEST(ReadOrder, AFileReadAgainGivesTheSameSchemaAndSpinnerUntilItChanges) {
     const Read read = readAll(changed);
     EXPECT_EQ(read.listing, "\nClass Definitions\nOnly\n");
     EXPECT_EQ(read.found, (std::array<bool, 3>{true, false, false}));
+}
+
+TEST(ReadOrder, ClassListsInAnyOrderAreThoseOfAddingOneAtATime) {
+    // Classes in order, in order and then not, and in no order; equal names
+    // in other case among the classes and in their lists; a sub-header met
+    // twice in one class; lists short and longer than sixteen members.
+    const std::vector<std::string> stems = shuffledNames(7, 12);
+    const auto variant = [&stems](std::mt19937& rng) {
+        std::string name = stems[rng() % stems.size()];
+        return name.empty() ? std::string("x") : name + std::to_string(rng() % 3);
+    };
+    for (const int order : {0, 1, 2}) {
+        for (unsigned seed = 1; seed <= 4; ++seed) {
+            std::mt19937 rng(seed);
+            std::vector<std::string> names;
+            for (int k = 0; k < 80; ++k) {
+                names.push_back(variant(rng));
+            }
+            if (order < 2) {
+                const auto sortedUpTo = order == 0 ? names.end() : names.begin() + 30;
+                std::stable_sort(names.begin(), sortedUpTo, [](const auto& a, const auto& b) {
+                    return compareNames(a, b) < 0;
+                });
+            }
+            std::string text = "Class Definitions\n";
+            ExtendedArray<ClassDef> expected;
+            for (const std::string& name : names) {
+                ClassDef def(name, 0);
+                text += name + "\n";
+                for (int block = 0; block < 4; ++block) {
+                    const auto type = static_cast<ClassType>(rng() % (OPT + 1));
+                    text += std::string("\t") + classSubHeader(type) + "\n";
+                    const std::size_t members = rng() % 3 == 0 ? 20 + rng() % 10 : rng() % 6;
+                    for (std::size_t m = 0; m < members; ++m) {
+                        const std::string member = variant(rng);
+                        text += "\t\t" + member + "\n";
+                        def.add(type, member);
+                    }
+                }
+                expected.Add(def);
+            }
+            auto tsp = TextStreamParser::fromText(text);
+            Schema read;
+            read.whirly = 0;
+            ASSERT_TRUE(read.readClassDefs(tsp));
+            Schema added;
+            for (const ClassDef& def : expected) {
+                added.classDef.Add(def);
+            }
+            ASSERT_EQ(listing(read), listing(added)) << "order " << order << ", seed " << seed;
+        }
+    }
 }
