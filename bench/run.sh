@@ -5,7 +5,7 @@
 #   usage: bench/run.sh [rounds]      (run as root to install what is missing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-rounds=${1:-7}
+rounds=${1:-11}
 
 bash scripts/ensure-packages.sh cmake g++ make pkg-config libgtest-dev libbenchmark-dev \
     python3 diffutils coreutils
