@@ -67,7 +67,7 @@ void ClassMembers::fillHeld(ClassDef& classdef, std::size_t from, std::size_t to
         list.clear();
     }
     for (const char* at = held.data() + from; at != held.data() + to;) {
-        const auto type = static_cast<std::size_t>(*at++);
+        const auto type = static_cast<std::size_t>(static_cast<unsigned char>(*at++));
         const std::size_t size = takeLength(at);
         views[type].emplace_back(at, size);
         at += size;
