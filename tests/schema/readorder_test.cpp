@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -197,9 +198,16 @@ TEST(ReadOrder, AFileReadAgainGivesTheSameSchemaAndSpinnerUntilItChanges) {
 
 TEST(ReadOrder, ClassListsInAnyOrderAreThoseOfAddingOneAtATime) {
     // Classes in order, in order and then not, and in no order; equal names
-    // in other case among the classes and in their lists; a sub-header met
-    // twice in one class; lists short and longer than sixteen members.
-    const std::vector<std::string> stems = shuffledNames(7, 12);
+    // in other case among the classes and in their lists; names that differ
+    // only past a NUL byte or in bytes from 0x80 up; a sub-header met twice
+    // in one class; a member before the first sub-header of a class, which
+    // goes to the list the class before ended in (the first class's goes
+    // nowhere); lists short and longer than sixteen members.
+    std::vector<std::string> stems = shuffledNames(7, 12);
+    stems.push_back(std::string("nul\0a", 5));
+    stems.push_back(std::string("nul\0A", 5));
+    stems.push_back("\xC3\xA9t\xC3\xA9");
+    stems.push_back("\xC3\x89T\xC3\x89");
     const auto variant = [&stems](std::mt19937& rng) {
         std::string name = stems[rng() % stems.size()];
         return name.empty() ? std::string("x") : name + std::to_string(rng() % 3);
@@ -218,12 +226,18 @@ TEST(ReadOrder, ClassListsInAnyOrderAreThoseOfAddingOneAtATime) {
                 });
             }
             std::string text = "Class Definitions\n";
+            std::optional<ClassType> lastType;
             ExtendedArray<ClassDef> expected;
             for (const std::string& name : names) {
                 ClassDef def(name, 0);
-                text += name + "\n";
+                const std::string early = variant(rng);
+                text += name + "\n\t" + early + "\n";
+                if (lastType) {
+                    def.add(*lastType, early);
+                }
                 for (int block = 0; block < 4; ++block) {
                     const auto type = static_cast<ClassType>(rng() % (OPT + 1));
+                    lastType = type;
                     text += std::string("\t") + classSubHeader(type) + "\n";
                     const std::size_t members = rng() % 3 == 0 ? 20 + rng() % 10 : rng() % 6;
                     for (std::size_t m = 0; m < members; ++m) {
