@@ -182,9 +182,19 @@ std::optional<OidToken> findOidToken(std::string_view text) {
     return token;
 }
 
+// libldap's description parsers can step one byte past the terminating NUL
+// of a malformed description (a stray byte inside an OID, for one) and go on
+// reading whatever follows in memory. The text they are given ends in a run
+// of NUL bytes, so that such a step reads another end of the text.
+std::string forParser(std::string text) {
+    constexpr std::size_t endRun = 16;
+    text.append(endRun, '\0');
+    return text;
+}
+
 // The text with an unquoted macro OID of the definition expanded, for the
 // kinds whose OID libldap accepts only in numeric form.
-std::string withExpandedOid(const std::string& text, const OidMacros& macros) {
+std::string expandedOid(const std::string& text, const OidMacros& macros) {
     const auto token = findOidToken(text);
     if (!token || token->quoted) {
         return text;
@@ -197,6 +207,11 @@ std::string withExpandedOid(const std::string& text, const OidMacros& macros) {
     std::string result = text;
     result.replace(token->begin, token->end - token->begin, expanded);
     return result;
+}
+
+// The same, made ready for the parser.
+std::string withExpandedOid(const std::string& text, const OidMacros& macros) {
+    return forParser(expandedOid(text, macros));
 }
 
 // The definition's own OID after macro expansion. libldap hands back nothing
@@ -459,7 +474,7 @@ std::optional<ParsedRule> parseRule(const std::string& text) {
     int code = 0;
     const char* unparsed = nullptr;
     const StructureRulePtr parsed(
-        ldap_str2structurerule(rest.c_str(), &code, &unparsed, kParseFlags));
+        ldap_str2structurerule(forParser(rest).c_str(), &code, &unparsed, kParseFlags));
     if (!parsed || !parsed->sr_nameform) {
         return std::nullopt;
     }
