@@ -119,7 +119,8 @@ bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const c
 }  // namespace
 
 bool Schema::readClassDefs(TextStreamParser& tsp) {
-    // Members seen before any sub-header have no list to go to and are passed over.
+    // The list a sub-header selects stays selected across class names: members
+    // seen before the section's first sub-header have no list and are passed over.
     std::optional<ClassType> classtype;
     // Each list of a class in one piece, after the classes are in order: the
     // same lists as adding members one by one, without growing each list

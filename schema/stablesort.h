@@ -60,10 +60,10 @@ inline std::uint64_t foldWord(std::uint64_t word) {
     return word ^ (lower >> 2);
 }
 
-// The first eight bytes of `name` as a little-endian machine loads them, zeros past its
-// end, in a few fixed-size loads: a call to memcpy of a variable length, or
-// a loop whose length varies from name to name, costs more than the rest
-// of making a key.
+// The first eight bytes of `name` as a little-endian machine loads them,
+// zeros past its end, in a few fixed-size loads: a call to memcpy of a
+// variable length, or a loop whose length varies from name to name, costs
+// more than the rest of making a key.
 inline std::uint64_t firstEight(std::string_view name) {
     const char* p = name.data();
     const std::size_t n = name.size();
