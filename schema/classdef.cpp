@@ -46,7 +46,7 @@ const ExtendedArray<std::string>* ClassDef::list(ClassType type) const {
     }
 }
 
-void ClassDef::add(ClassType type, const std::string& value) {
+void ClassDef::add(ClassType type, std::string_view value) {
     ExtendedArray<std::string>* target = list(type);
     if (target == nullptr) {
         std::cout << "Error occurred adding a class definition!\n";
@@ -65,9 +65,7 @@ bool ClassDef::operator<(const ClassDef& b) const {
 
 void ClassDef::prefetch() const {
     for (ClassType type : listTypes) {
-        if (!list(type)->empty()) {
-            __builtin_prefetch(&*list(type)->begin());
-        }
+        list(type)->prefetch();
     }
 }
 
@@ -100,7 +98,7 @@ bool ClassDef::isDifferent(const ClassDef& b, ClassDef& newclass) const {
     for (ClassType type : listTypes) {
         const ExtendedArray<std::string>& others = *b.list(type);
         std::size_t cursor = 0;  // both lists are in name order
-        for (const std::string& member : *list(type)) {
+        for (const std::string_view member : *list(type)) {
             if (others.FindInOrder(member, cursor) == ExtendedArray<std::string>::notFound) {
                 newclass.add(type, member);
                 dflag = true;

@@ -29,7 +29,7 @@ class ClassDef {
     void add(std::uint32_t newflags) { flags = newflags; }
     // Inserts `value` in order into the list that `type` selects. Any other
     // type adds nothing and writes "Error occurred adding a class definition!".
-    void add(ClassType type, const std::string& value);
+    void add(ClassType type, std::string_view value);
 
     // The list that `type` selects, or nullptr for a type without a list.
     ExtendedArray<std::string>* list(ClassType type);

@@ -77,15 +77,8 @@ void ClassMembers::fillHeld(ClassDef& classdef, std::size_t from, std::size_t to
         if (list.empty()) {
             continue;
         }
-        // Sorted as views, so that the strings are made once, in their places.
-        const auto less = [](std::string_view a, std::string_view b) {
-            return compareNames(a, b) < 0;
-        };
-        if (!std::is_sorted(list.begin(), list.end(), less)) {
-            stablesort::sortByName(list);
-        }
-        classdef.list(static_cast<ClassType>(type))
-            ->AddAll(std::vector<std::string>(list.begin(), list.end()));
+        // As views: the names are copied once, into their places.
+        classdef.list(static_cast<ClassType>(type))->AddAll(list);
     }
 }
 

@@ -142,3 +142,5 @@ class ExtendedArray {
   private:
     std::vector<T> items;
 };
+
+#include "schema/namearray.h"  // IWYU pragma: export

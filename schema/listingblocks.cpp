@@ -22,7 +22,7 @@ void writeListBlock(std::string& block, const char* subHeader,
     block += '\t';
     block += subHeader;
     block += '\n';
-    for (const std::string& member : list) {
+    for (const std::string_view member : list) {
         block += "\t\t";
         block += member;
         block += '\n';

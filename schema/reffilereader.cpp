@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "schema/chunkedlist.h"
 #include "schema/classmembers.h"
 #include "schema/flagnames.h"
 #include "schema/schema.h"
@@ -77,8 +78,9 @@ bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const c
 
     // Definitions are gathered first and sorted in at the end, so that a huge
     // file in no particular order does not cost quadratic time.
-    std::vector<Def> read;
+    ChunkedList<Def> gathered;
     const auto finish = [&](bool found) {
+        std::vector<Def> read = gathered.take();
         completeAll(read);
         if (keep) {
             cache.keep(*id, {found, read});
@@ -90,26 +92,27 @@ bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const c
     };
     tsp.rememberLines(sectionHeaders());
     tsp.rewind();
-    if (!tsp.getLine(header) || !tsp.getLine()) {
+    if (!tsp.getLine(header) || !tsp.nextLine()) {
         return finish(false);
     }
     for (;;) {
-        if (tsp.wasWhite || namesEqual(tsp.line, stop1) || namesEqual(tsp.line, stop2)) {
+        if (tsp.wasWhite || namesEqual(tsp.lineView(), stop1) ||
+            namesEqual(tsp.lineView(), stop2)) {
             return finish(true);
         }
         if (whirly) {
             whirlyGig();
         }
-        Def def = makeDef(tsp.line);
+        Def def = makeDef(tsp.lineView());
         // A name line that ends the file is a whole definition: a listing whose
         // last definition has no sub-lines must read back complete.
-        bool more = tsp.getLine();
+        bool more = tsp.nextLine();
         while (more && tsp.wasWhite) {
-            readSubLine(def, tsp.line);
-            more = tsp.getLine();
+            readSubLine(def, tsp.lineView());
+            more = tsp.nextLine();
         }
         completeDef(def);
-        read.push_back(std::move(def));
+        gathered.push_back(std::move(def));
         if (!more) {
             return finish(true);
         }
@@ -128,8 +131,8 @@ bool Schema::readClassDefs(TextStreamParser& tsp) {
     ClassMembers members;
     return readSection(
         tsp, whirly != 0, classHeader, attrHeader, syntaxHeader,
-        [](const std::string& line) { return ClassDef(line, 0); },
-        [&classtype, &members](ClassDef& classdef, const std::string& line) {
+        [](std::string_view line) { return ClassDef(std::string(line), 0); },
+        [&classtype, &members](ClassDef& classdef, std::string_view line) {
             if (const std::optional<ClassType> subHeader = classSubHeaderOf(line)) {
                 classtype = subHeader;
                 return;
@@ -154,8 +157,8 @@ bool Schema::readAttrDefs(TextStreamParser& tsp) {
     AttrType attrtype = AttrType::none;
     return readSection(
         tsp, whirly != 0, attrHeader, classHeader, syntaxHeader,
-        [](const std::string& line) { return AttrDef(line); },
-        [&attrtype](AttrDef& attrdef, const std::string& line) {
+        [](std::string_view line) { return AttrDef(std::string(line)); },
+        [&attrtype](AttrDef& attrdef, std::string_view line) {
             if (namesEqual(line, "flags")) {
                 attrtype = AttrType::flags;
             } else if (namesEqual(line, "syntax")) {
@@ -177,8 +180,8 @@ bool Schema::readSyntaxDefs(TextStreamParser& tsp) {
     bool inFlags = false;
     return readSection(
         tsp, whirly != 0, syntaxHeader, attrHeader, classHeader,
-        [](const std::string& line) { return SyntaxDef(line, 0); },
-        [&inFlags](SyntaxDef& syntaxdef, const std::string& line) {
+        [](std::string_view line) { return SyntaxDef(std::string(line), 0); },
+        [&inFlags](SyntaxDef& syntaxdef, std::string_view line) {
             if (namesEqual(line, "flags")) {
                 inFlags = true;
             } else if (inFlags) {

@@ -1,4 +1,3 @@
-#include <malloc.h>
 #include <unistd.h>
 
 #include <iostream>
@@ -6,22 +5,8 @@
 
 #include "tavler/abnormalend.h"
 #include "tavler/main2.h"
+#include "toollib/heapmemory.h"
 #include "toollib/terminaltext.h"
-
-namespace {
-
-// The readers build large arrays that live for one step (definitions before
-// they are sorted, the keys they are sorted by) and then free them. Kept by
-// the allocator, that memory serves the next step; given back to the system
-// at each free, every later step pays again for fresh pages, which on a
-// large schema costs more than the sorting does.
-void keepFreedMemory() {
-    constexpr int largestKept = 32 * 1024 * 1024;  // larger blocks still come and go
-    mallopt(M_MMAP_THRESHOLD, largestKept);
-    mallopt(M_TRIM_THRESHOLD, 8 * largestKept);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     keepFreedMemory();

@@ -15,6 +15,7 @@
 #include "tavler/cmdline.h"
 #include "tavler/printhelp.h"
 #include "tavler/serversource.h"
+#include "toollib/heapmemory.h"
 #include "toollib/namecompare.h"
 #include "toollib/progress.h"
 #include "toollib/txtparse/textstreamparser.h"
@@ -129,6 +130,10 @@ int invocation(int argc, char** argv, RunningLists& running) {
         schema[at].name = arg;
         if (!schemeServer && containsName(arg, ".ref")) {
             tsp.emplace(openOrEnd(typed.getArg(i)));
+            if (const std::optional<FileIdentity> file = tsp->identity()) {
+                // A schema takes less memory than twice its listing.
+                reserveHeap(2 * static_cast<std::uint64_t>(file->size));
+            }
         } else if (!attachServer(server, i, arg, typed.getArg(i))) {
             return 1;
         }

@@ -115,18 +115,27 @@ void TextStreamParser::rememberLines(const std::vector<std::string>& keys) {
 }
 
 void TextStreamParser::noteLandmark() {
-    if (!landmarkLength[line.size()]) {
+    if (!landmarkLength[current.size()]) {
         return;
     }
     for (std::size_t k = 0; k < landmarkKeys.size(); ++k) {
-        if (!landmarks[k] && namesEqual(line, landmarkKeys[k])) {
-            landmarks[k] = Landmark{source.offset(), line, wasWhite};
+        if (!landmarks[k] && namesEqual(current, landmarkKeys[k])) {
+            landmarks[k] = Landmark{source.offset(), std::string(current), wasWhite};
             --landmarksMissing;
         }
     }
 }
 
 bool TextStreamParser::getLine() {
+    if (!nextLine()) {
+        return false;
+    }
+    line.assign(current);
+    inLine = true;
+    return true;
+}
+
+bool TextStreamParser::nextLine() {
     for (;;) {
         wasWhite = false;
         // Looking ahead tells the end of the file before a read meets it, so
@@ -161,7 +170,8 @@ bool TextStreamParser::getLine() {
         if (stripcomments && isCommentText(text)) {
             continue;
         }
-        line.assign(text);
+        current = text;
+        inLine = false;
         if (frontier && landmarksMissing != 0) {
             noteLandmark();
         }
@@ -181,6 +191,7 @@ bool TextStreamParser::getLine(const std::string& srchstr) {
             if (const std::optional<Landmark>& landmark = landmarks[k]) {
                 if (source.seek(landmark->after)) {
                     line = landmark->text;
+                    inLine = true;
                     wasWhite = landmark->wasWhite;
                     return true;
                 }
@@ -204,6 +215,8 @@ bool TextStreamParser::getLine(const std::string& srchstr) {
 
 void TextStreamParser::rewind() {
     line.clear();
+    current = {};
+    inLine = false;
     wasWhite = false;
     if (!source.isOpen()) {
         return;

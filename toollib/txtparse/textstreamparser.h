@@ -45,6 +45,13 @@ class TextStreamParser {
     // Reads the next significant line into `line` and sets `wasWhite`; false
     // when the file holds no further significant line.
     bool getLine();
+    // As getLine(), but the line is only viewed, not copied into `line`,
+    // which keeps what it held: a reader that takes each line apart at once
+    // spares a copy of every line of the file. The view is valid until the
+    // parser reads again.
+    bool nextLine();
+    // The line that the last read found, whichever call made it.
+    std::string_view lineView() const { return inLine ? std::string_view(line) : current; }
     // Reads significant lines until one equals `srchstr` without regard to
     // case; false when the file ends first.
     bool getLine(const std::string& srchstr);
@@ -67,6 +74,10 @@ class TextStreamParser {
 
     std::string line;       // the current line, stripped
     bool wasWhite = false;  // leading whitespace was removed from `line`
+
+  private:
+    std::string_view current;  // the line last read, in the buffer
+    bool inLine = false;       // unless it is in `line`
 
   private:
     // Where a remembered line first occurs: the offset after it, and the

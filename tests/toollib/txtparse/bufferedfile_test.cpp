@@ -27,6 +27,19 @@ std::vector<Line> allLines(TextStreamParser& p) {
     return lines;
 }
 
+// The same, read mostly as views of the buffer: every view must hold the
+// line that a copying read gives, whichever kind of read came before.
+std::vector<Line> allViewedLines(TextStreamParser& p) {
+    std::vector<Line> lines;
+    for (std::size_t k = 0;; ++k) {
+        if (!(k % 4 == 3 ? p.getLine() : p.nextLine())) {
+            break;
+        }
+        lines.push_back({std::string(p.lineView()), p.wasWhite});
+    }
+    return lines;
+}
+
 // Lines of every kind the parser treats apart, of lengths around the piece
 // size, in a seeded order; `size` bytes in all.
 std::string mixedText(std::size_t size, unsigned seed) {
@@ -65,6 +78,8 @@ TEST(BufferedFile, ReadsTheSameLinesAsTheSameTextInMemory) {
             // And again from the top, after the buffer has moved on.
             file.rewind();
             EXPECT_EQ(allLines(file), expected) << size << " bytes, rewound";
+            file.rewind();
+            EXPECT_EQ(allViewedLines(file), expected) << size << " bytes, viewed";
         }
     }
 }

@@ -1,0 +1,355 @@
+#pragma once
+
+// The ExtendedArray of plain names, included by extendedarray.h.
+
+#include <algorithm>
+#include <compare>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <iterator>
+#include <limits>
+#include <memory>
+#include <new>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "schema/extendedarray.h"
+#include "schema/stablesort.h"
+#include "toollib/namecompare.h"
+
+// A sorted array of names, ordered and compared as ExtendedArray orders any
+// element, without regard to letter case. The names are packed into one
+// block: the end offset of each name, then all their bytes. The member lists
+// of a large schema hold millions of short names; as strings each took 32
+// bytes and a block of its own when it was long, more than the schema's
+// listing holds, and every byte of it is memory that must be fetched and
+// cleared. A name is handed out as a view of its bytes, valid until the
+// array changes.
+template <>
+class ExtendedArray<std::string> {
+  public:
+    static constexpr std::size_t notFound = static_cast<std::size_t>(-1);
+
+    // One name as handed out: a view of its bytes that becomes a string
+    // wherever one is asked for, so code written for an array of strings
+    // reads it unchanged, and a view wherever that is enough, which costs
+    // nothing.
+    class Name {
+      public:
+        explicit Name(std::string_view text) : text(text) {}
+        operator std::string_view() const { return text; }
+        operator std::string() const { return std::string(text); }
+        std::string_view view() const { return text; }
+        friend bool operator==(Name a, std::string_view b) { return a.text == b; }
+        friend std::ostream& operator<<(std::ostream& os, Name name) { return os << name.text; }
+
+      private:
+        std::string_view text;
+    };
+
+    class const_iterator {
+      public:
+        using iterator_category = std::random_access_iterator_tag;
+        using value_type = Name;
+        using difference_type = std::ptrdiff_t;
+        using reference = Name;
+        using pointer = void;
+
+        const_iterator() = default;
+        const_iterator(const ExtendedArray* array, std::size_t at) : array(array), at(at) {}
+        Name operator*() const { return (*array)[at]; }
+        Name operator[](difference_type n) const { return *(*this + n); }
+        const_iterator& operator++() { return ++at, *this; }
+        const_iterator operator++(int) { return {array, at++}; }
+        const_iterator& operator--() { return --at, *this; }
+        const_iterator operator--(int) { return {array, at--}; }
+        const_iterator& operator+=(difference_type n) {
+            at = static_cast<std::size_t>(static_cast<difference_type>(at) + n);
+            return *this;
+        }
+        const_iterator& operator-=(difference_type n) { return *this += -n; }
+        friend const_iterator operator+(const_iterator i, difference_type n) { return i += n; }
+        friend const_iterator operator+(difference_type n, const_iterator i) { return i += n; }
+        friend const_iterator operator-(const_iterator i, difference_type n) { return i -= n; }
+        friend difference_type operator-(const const_iterator& a, const const_iterator& b) {
+            return static_cast<difference_type>(a.at) - static_cast<difference_type>(b.at);
+        }
+        friend bool operator==(const const_iterator& a, const const_iterator& b) {
+            return a.at == b.at;
+        }
+        friend auto operator<=>(const const_iterator& a, const const_iterator& b) {
+            return a.at <=> b.at;
+        }
+
+      private:
+        const ExtendedArray* array = nullptr;
+        std::size_t at = 0;
+    };
+
+    ExtendedArray() = default;
+    ExtendedArray(const ExtendedArray& other) { copyFrom(other); }
+    ExtendedArray(ExtendedArray&& other) noexcept { takeFrom(other); }
+    ExtendedArray& operator=(const ExtendedArray& other) {
+        if (this != &other) {
+            ExtendedArray copy(other);  // made first, so a failure leaves this as it was
+            takeFrom(copy);
+        }
+        return *this;
+    }
+    ExtendedArray& operator=(ExtendedArray&& other) noexcept {
+        if (this != &other) {
+            takeFrom(other);
+        }
+        return *this;
+    }
+    ~ExtendedArray() = default;
+
+    // Inserts `t` after every name that is not greater; true. Memory that
+    // runs out throws std::bad_alloc with the array unchanged.
+    bool Add(std::string_view t) {
+        std::size_t lower = 0;
+        std::size_t upper = n;
+        if (n != 0 && compareNames(t, view(n - 1)) < 0) {
+            while (lower < upper) {
+                const std::size_t middle = lower + (upper - lower) / 2;
+                if (compareNames(t, view(middle)) < 0) {
+                    upper = middle;
+                } else {
+                    lower = middle + 1;
+                }
+            }
+        } else {
+            lower = n;  // the common case: names that arrive in order
+        }
+        insertAt(lower, t);
+        return true;
+    }
+
+    // Adds every name of `batch` as if by Add, one after the other in batch
+    // order, in n log n time; true. Memory that runs out throws
+    // std::bad_alloc with the array unchanged.
+    bool AddAll(std::vector<std::string_view> batch) {
+        if (batch.empty()) {
+            return true;
+        }
+        const auto less = [](std::string_view a, std::string_view b) {
+            return compareNames(a, b) < 0;
+        };
+        if (!std::is_sorted(batch.begin(), batch.end(), less)) {
+            stablesort::sortByName(batch);
+        }
+        if (n == 0) {
+            rebuild(batch);
+            return true;
+        }
+        std::vector<std::string_view> merged;
+        merged.reserve(n + batch.size());
+        // Names held before go before equal new ones, as Add would place them.
+        std::merge(begin(), end(), batch.begin(), batch.end(), std::back_inserter(merged), less);
+        rebuild(merged);
+        return true;
+    }
+    bool AddAll(const std::vector<std::string>& batch) {
+        return AddAll(std::vector<std::string_view>(batch.begin(), batch.end()));
+    }
+
+    // The index of a name equal to `t`, found by halving, or notFound. Among
+    // equal names it is the first that the halving meets, which the
+    // comparison report relies on, so the steps are kept exactly.
+    std::size_t Find(std::string_view t) const {
+        if (n == 0) {
+            return notFound;
+        }
+        std::ptrdiff_t lower = 0;
+        std::ptrdiff_t upper = static_cast<std::ptrdiff_t>(n) - 1;
+        while (lower < upper) {
+            const std::ptrdiff_t middle = (lower + upper) / 2;
+            const int order = compareNames(view(static_cast<std::size_t>(middle)), t);
+            if (order == 0) {
+                return static_cast<std::size_t>(middle);
+            }
+            if (order < 0) {
+                lower = middle + 1;
+            } else {
+                upper = middle - 1;
+            }
+        }
+        if (lower == upper && namesEqual(view(static_cast<std::size_t>(lower)), t)) {
+            return static_cast<std::size_t>(lower);
+        }
+        return notFound;
+    }
+
+    // What Find(t) returns, for a run of calls whose names do not descend,
+    // each starting where the one before stopped (`cursor`, 0 for the first).
+    std::size_t FindInOrder(std::string_view t, std::size_t& cursor) const {
+        int order = 1;
+        while (cursor < n && (order = compareNames(view(cursor), t)) < 0) {
+            ++cursor;
+        }
+        if (order != 0) {
+            return notFound;
+        }
+        // Of several equal names, the halving decides which one is found.
+        if (cursor + 1 < n && namesEqual(view(cursor + 1), t)) {
+            return Find(t);
+        }
+        return cursor;
+    }
+
+    std::size_t count() const { return n; }
+    bool empty() const { return n == 0; }
+    Name operator[](std::size_t i) const { return Name(view(i)); }
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, n}; }
+
+    // Asks for the memory that reading the names touches first.
+    void prefetch() const {
+        if (n != 0) {
+            __builtin_prefetch(block.get());
+            __builtin_prefetch(chars());
+        }
+    }
+
+    // Equal when both hold the same number of names and each pair at the
+    // same index is equal without regard to case.
+    bool operator==(const ExtendedArray& b) const {
+        return std::equal(begin(), end(), b.begin(), b.end(),
+                          [](std::string_view x, std::string_view y) { return namesEqual(x, y); });
+    }
+    bool operator!=(const ExtendedArray& b) const { return !(*this == b); }
+
+  private:
+    using Offset = std::uint32_t;
+
+    // A count or length beyond what an offset holds is more memory than the
+    // process can have.
+    static Offset checked(std::size_t value) {
+        if (value > std::numeric_limits<Offset>::max()) {
+            throw std::bad_alloc();
+        }
+        return static_cast<Offset>(value);
+    }
+
+    // Twice `size`, at least `least`, as far as an offset reaches.
+    static Offset grown(Offset size, std::size_t least) {
+        const std::size_t twice = std::max<std::size_t>(least, 2 * std::size_t{size});
+        return static_cast<Offset>(
+            std::min<std::size_t>(twice, std::numeric_limits<Offset>::max()));
+    }
+
+    std::string_view view(std::size_t i) const {
+        const Offset from = i == 0 ? 0 : block[i - 1];
+        return {chars() + from, block[i] - from};
+    }
+
+    const char* chars() const { return reinterpret_cast<const char*>(block.get() + slots); }
+    char* chars() { return reinterpret_cast<char*>(block.get() + slots); }
+
+    // A block with room for `names` offsets and `bytes` bytes of names.
+    static std::unique_ptr<Offset[]> allocate(Offset names, Offset bytes) {
+        const std::size_t words =
+            std::size_t{names} + (std::size_t{bytes} + sizeof(Offset) - 1) / sizeof(Offset);
+        return std::make_unique_for_overwrite<Offset[]>(words);
+    }
+
+    // Replaces the contents with `names`, in their order, in a block of
+    // exactly their size; `names` may view the block being replaced.
+    void rebuild(const std::vector<std::string_view>& names) {
+        std::size_t total = 0;
+        for (std::string_view name : names) {
+            total += name.size();
+        }
+        const Offset count = checked(names.size());
+        const Offset bytes = checked(total);
+        std::unique_ptr<Offset[]> fresh = allocate(count, bytes);
+        char* to = reinterpret_cast<char*>(fresh.get() + count);
+        Offset end = 0;
+        for (std::size_t k = 0; k < names.size(); ++k) {
+            if (!names[k].empty()) {
+                std::memcpy(to + end, names[k].data(), names[k].size());
+            }
+            end += static_cast<Offset>(names[k].size());
+            fresh[k] = end;
+        }
+        block = std::move(fresh);
+        n = slots = count;
+        used = room = bytes;
+    }
+
+    // Puts `t` at index `at`, moving the names from there on one place up.
+    void insertAt(std::size_t at, std::string_view t) {
+        const std::less<const char*> before;
+        if (n != 0 && !before(t.data(), chars()) && before(t.data(), chars() + room)) {
+            // A name of this array itself: its bytes move as room is made.
+            const std::string copy(t);
+            insertAt(at, copy);
+            return;
+        }
+        const Offset length = checked(t.size());
+        const Offset newCount = checked(std::size_t{n} + 1);
+        const Offset newUsed = checked(std::size_t{used} + length);
+        const Offset from = at == 0 ? 0 : block[at - 1];
+        if (newCount > slots || newUsed > room) {
+            // Room for twice as many, so that adding one by one costs
+            // amortised constant time per name.
+            const Offset newSlots = std::max(newCount, grown(slots, 4));
+            const Offset newRoom = std::max(newUsed, grown(room, 32));
+            std::unique_ptr<Offset[]> fresh = allocate(newSlots, newRoom);
+            char* to = reinterpret_cast<char*>(fresh.get() + newSlots);
+            if (n != 0) {
+                std::copy(block.get(), block.get() + at, fresh.get());
+                std::copy(block.get() + at, block.get() + n, fresh.get() + at + 1);
+                std::memcpy(to, chars(), from);
+                std::memcpy(to + from + length, chars() + from, used - from);
+            }
+            block = std::move(fresh);
+            slots = newSlots;
+            room = newRoom;
+        } else {
+            std::copy_backward(block.get() + at, block.get() + n, block.get() + n + 1);
+            std::memmove(chars() + from + length, chars() + from, used - from);
+        }
+        if (length != 0) {
+            std::memcpy(chars() + from, t.data(), length);
+        }
+        block[at] = from + length;
+        for (std::size_t k = at + 1; k < newCount; ++k) {
+            block[k] += length;
+        }
+        n = newCount;
+        used = newUsed;
+    }
+
+    void copyFrom(const ExtendedArray& other) {
+        if (other.n == 0) {
+            return;
+        }
+        block = allocate(other.n, other.used);
+        std::copy(other.block.get(), other.block.get() + other.n, block.get());
+        n = slots = other.n;
+        used = room = other.used;
+        std::memcpy(chars(), other.chars(), used);
+    }
+
+    void takeFrom(ExtendedArray& other) noexcept {
+        block = std::move(other.block);
+        n = std::exchange(other.n, 0);
+        used = std::exchange(other.used, 0);
+        slots = std::exchange(other.slots, 0);
+        room = std::exchange(other.room, 0);
+    }
+
+    // The end offsets of the names in slots [0, slots), the first n in use,
+    // then room bytes for their text, the first used in use.
+    std::unique_ptr<Offset[]> block;
+    Offset n = 0;
+    Offset used = 0;
+    Offset slots = 0;
+    Offset room = 0;
+};
