@@ -97,6 +97,9 @@ bool ClassDef::isDifferent(const ClassDef& b, ClassDef& newclass) const {
     }
     for (ClassType type : listTypes) {
         const ExtendedArray<std::string>& others = *b.list(type);
+        if (list(type)->sameBytes(others)) {
+            continue;
+        }
         std::size_t cursor = 0;  // both lists are in name order
         for (const std::string_view member : *list(type)) {
             if (others.FindInOrder(member, cursor) == ExtendedArray<std::string>::notFound) {

@@ -24,7 +24,7 @@
 
 // A sorted array of names, ordered and compared as ExtendedArray orders any
 // element, without regard to letter case. The names are packed into one
-// block: the end offset of each name, then all their bytes. The member lists
+// block: its room, the end offset of each name, then all their bytes. The member lists
 // of a large schema hold millions of short names; as strings each took 32
 // bytes and a block of its own when it was long, more than the schema's
 // listing holds, and every byte of it is memory that must be fetched and
@@ -133,25 +133,17 @@ class ExtendedArray<std::string> {
     // Adds every name of `batch` as if by Add, one after the other in batch
     // order, in n log n time; true. Memory that runs out throws
     // std::bad_alloc with the array unchanged.
-    bool AddAll(std::vector<std::string_view> batch) {
+    bool AddAll(const std::vector<std::string_view>& batch) {
         if (batch.empty()) {
             return true;
         }
-        const auto less = [](std::string_view a, std::string_view b) {
-            return compareNames(a, b) < 0;
-        };
         if (!std::is_sorted(batch.begin(), batch.end(), less)) {
-            stablesort::sortByName(batch);
+            std::vector<std::string_view> sorted(batch);
+            stablesort::sortByName(sorted);
+            addSorted(sorted);
+        } else {
+            addSorted(batch);
         }
-        if (n == 0) {
-            rebuild(batch);
-            return true;
-        }
-        std::vector<std::string_view> merged;
-        merged.reserve(n + batch.size());
-        // Names held before go before equal new ones, as Add would place them.
-        std::merge(begin(), end(), batch.begin(), batch.end(), std::back_inserter(merged), less);
-        rebuild(merged);
         return true;
     }
     bool AddAll(const std::vector<std::string>& batch) {
@@ -224,8 +216,20 @@ class ExtendedArray<std::string> {
     }
     bool operator!=(const ExtendedArray& b) const { return !(*this == b); }
 
+    // True when `b` holds the same names as this array byte for byte, so
+    // that each name of either is found in the other: most lists of two
+    // versions of a schema are alike, and one comparison of their blocks
+    // spares a look-up of every name.
+    bool sameBytes(const ExtendedArray& b) const {
+        return n == b.n && used == b.used &&
+               (n == 0 || (std::equal(ends(), ends() + n, b.ends()) &&
+                           std::memcmp(chars(), b.chars(), used) == 0));
+    }
+
   private:
     using Offset = std::uint32_t;
+    // The block begins with how many offsets and bytes it has room for.
+    static constexpr std::size_t header = 2;
 
     // A count or length beyond what an offset holds is more memory than the
     // process can have.
@@ -243,19 +247,41 @@ class ExtendedArray<std::string> {
             std::min<std::size_t>(twice, std::numeric_limits<Offset>::max()));
     }
 
-    std::string_view view(std::size_t i) const {
-        const Offset from = i == 0 ? 0 : block[i - 1];
-        return {chars() + from, block[i] - from};
-    }
+    Offset slots() const { return block ? block[0] : 0; }
+    Offset room() const { return block ? block[1] : 0; }
+    const Offset* ends() const { return block.get() + header; }
+    Offset* ends() { return block.get() + header; }
+    const char* chars() const { return reinterpret_cast<const char*>(ends() + block[0]); }
+    char* chars() { return reinterpret_cast<char*>(ends() + block[0]); }
 
-    const char* chars() const { return reinterpret_cast<const char*>(block.get() + slots); }
-    char* chars() { return reinterpret_cast<char*>(block.get() + slots); }
+    std::string_view view(std::size_t i) const {
+        const Offset from = i == 0 ? 0 : ends()[i - 1];
+        return {chars() + from, ends()[i] - from};
+    }
 
     // A block with room for `names` offsets and `bytes` bytes of names.
     static std::unique_ptr<Offset[]> allocate(Offset names, Offset bytes) {
-        const std::size_t words =
-            std::size_t{names} + (std::size_t{bytes} + sizeof(Offset) - 1) / sizeof(Offset);
-        return std::make_unique_for_overwrite<Offset[]>(words);
+        const std::size_t words = header + std::size_t{names} +
+                                  (std::size_t{bytes} + sizeof(Offset) - 1) / sizeof(Offset);
+        std::unique_ptr<Offset[]> fresh = std::make_unique_for_overwrite<Offset[]>(words);
+        fresh[0] = names;
+        fresh[1] = bytes;
+        return fresh;
+    }
+
+    static bool less(std::string_view a, std::string_view b) { return compareNames(a, b) < 0; }
+
+    // Adds `batch`, which is in name order, after the equal names held.
+    void addSorted(const std::vector<std::string_view>& batch) {
+        if (n == 0) {
+            rebuild(batch);
+            return;
+        }
+        std::vector<std::string_view> merged;
+        merged.reserve(n + batch.size());
+        // Names held before go before equal new ones, as Add would place them.
+        std::merge(begin(), end(), batch.begin(), batch.end(), std::back_inserter(merged), less);
+        rebuild(merged);
     }
 
     // Replaces the contents with `names`, in their order, in a block of
@@ -268,24 +294,25 @@ class ExtendedArray<std::string> {
         const Offset count = checked(names.size());
         const Offset bytes = checked(total);
         std::unique_ptr<Offset[]> fresh = allocate(count, bytes);
-        char* to = reinterpret_cast<char*>(fresh.get() + count);
+        Offset* freshEnds = fresh.get() + header;
+        char* to = reinterpret_cast<char*>(freshEnds + count);
         Offset end = 0;
         for (std::size_t k = 0; k < names.size(); ++k) {
             if (!names[k].empty()) {
                 std::memcpy(to + end, names[k].data(), names[k].size());
             }
             end += static_cast<Offset>(names[k].size());
-            fresh[k] = end;
+            freshEnds[k] = end;
         }
         block = std::move(fresh);
-        n = slots = count;
-        used = room = bytes;
+        n = count;
+        used = bytes;
     }
 
     // Puts `t` at index `at`, moving the names from there on one place up.
     void insertAt(std::size_t at, std::string_view t) {
         const std::less<const char*> before;
-        if (n != 0 && !before(t.data(), chars()) && before(t.data(), chars() + room)) {
+        if (n != 0 && !before(t.data(), chars()) && before(t.data(), chars() + room())) {
             // A name of this array itself: its bytes move as room is made.
             const std::string copy(t);
             insertAt(at, copy);
@@ -294,33 +321,33 @@ class ExtendedArray<std::string> {
         const Offset length = checked(t.size());
         const Offset newCount = checked(std::size_t{n} + 1);
         const Offset newUsed = checked(std::size_t{used} + length);
-        const Offset from = at == 0 ? 0 : block[at - 1];
-        if (newCount > slots || newUsed > room) {
+        const Offset from = at == 0 ? 0 : ends()[at - 1];
+        if (newCount > slots() || newUsed > room()) {
             // Room for twice as many, so that adding one by one costs
             // amortised constant time per name.
-            const Offset newSlots = std::max(newCount, grown(slots, 4));
-            const Offset newRoom = std::max(newUsed, grown(room, 32));
+            const Offset newSlots = std::max(newCount, grown(slots(), 4));
+            const Offset newRoom = std::max(newUsed, grown(room(), 32));
             std::unique_ptr<Offset[]> fresh = allocate(newSlots, newRoom);
-            char* to = reinterpret_cast<char*>(fresh.get() + newSlots);
+            Offset* freshEnds = fresh.get() + header;
+            char* to = reinterpret_cast<char*>(freshEnds + newSlots);
             if (n != 0) {
-                std::copy(block.get(), block.get() + at, fresh.get());
-                std::copy(block.get() + at, block.get() + n, fresh.get() + at + 1);
+                std::copy(ends(), ends() + at, freshEnds);
+                std::copy(ends() + at, ends() + n, freshEnds + at + 1);
                 std::memcpy(to, chars(), from);
                 std::memcpy(to + from + length, chars() + from, used - from);
             }
             block = std::move(fresh);
-            slots = newSlots;
-            room = newRoom;
         } else {
-            std::copy_backward(block.get() + at, block.get() + n, block.get() + n + 1);
+            std::copy_backward(ends() + at, ends() + n, ends() + n + 1);
             std::memmove(chars() + from + length, chars() + from, used - from);
         }
         if (length != 0) {
             std::memcpy(chars() + from, t.data(), length);
         }
-        block[at] = from + length;
+        Offset* endsOf = ends();
+        endsOf[at] = from + length;
         for (std::size_t k = at + 1; k < newCount; ++k) {
-            block[k] += length;
+            endsOf[k] += length;
         }
         n = newCount;
         used = newUsed;
@@ -331,9 +358,9 @@ class ExtendedArray<std::string> {
             return;
         }
         block = allocate(other.n, other.used);
-        std::copy(other.block.get(), other.block.get() + other.n, block.get());
-        n = slots = other.n;
-        used = room = other.used;
+        std::copy(other.ends(), other.ends() + other.n, ends());
+        n = other.n;
+        used = other.used;
         std::memcpy(chars(), other.chars(), used);
     }
 
@@ -341,15 +368,10 @@ class ExtendedArray<std::string> {
         block = std::move(other.block);
         n = std::exchange(other.n, 0);
         used = std::exchange(other.used, 0);
-        slots = std::exchange(other.slots, 0);
-        room = std::exchange(other.room, 0);
     }
 
-    // The end offsets of the names in slots [0, slots), the first n in use,
-    // then room bytes for their text, the first used in use.
+    // See above; none until the first name comes.
     std::unique_ptr<Offset[]> block;
-    Offset n = 0;
-    Offset used = 0;
-    Offset slots = 0;
-    Offset room = 0;
+    Offset n = 0;     // names held
+    Offset used = 0;  // bytes of them
 };
