@@ -10,6 +10,7 @@ the medians (and of peak memory to the input size), never bare times.
 
 import argparse
 import os
+import random
 import statistics
 import subprocess
 import sys
@@ -48,12 +49,22 @@ def run_once(command, cwd, stderr_to_pipe=False):
     return elapsed, usage.ru_maxrss
 
 
-def measure(commands, cwd, rounds):
-    """Medians of time and peak memory for each command, runs alternating."""
+def measure(commands, cwd, rounds, seed=1):
+    """Medians of time and peak memory for each command, runs alternating.
+
+    Each round runs the commands in an order of its own. On the virtual
+    machine we measure on, memory that a run has just freed is cheap to touch
+    again, while memory left unused for a few seconds costs up to ten times
+    as much on its next use; in a fixed order the run after `diff` would
+    always pay that and the run after a large one never would."""
     times = {name: [] for name in commands}
     memory = {name: [] for name in commands}
+    order = random.Random(seed)
     for _ in range(rounds):
-        for name, (command, pipe) in commands.items():
+        names = list(commands)
+        order.shuffle(names)
+        for name in names:
+            command, pipe = commands[name]
             elapsed, rss = run_once(command, cwd, pipe)
             times[name].append(elapsed)
             memory[name].append(rss)

@@ -5,6 +5,9 @@
 #include <utility>
 #include <vector>
 
+#include "schema/stablesort.h"
+#include "toollib/namecompare.h"
+
 // Values gathered one by one in fixed-size chunks and handed out at the end
 // as one vector of exactly their number. A vector that grows by doubling
 // copies everything it holds at each step and ends with up to twice the
@@ -13,6 +16,8 @@
 template <class T>
 class ChunkedList {
   public:
+    using value_type = T;
+
     void push_back(T&& value) {
         if (chunks.empty() || chunks.back().size() == chunkSize) {
             chunks.emplace_back();
@@ -26,6 +31,8 @@ class ChunkedList {
     }
 
     std::size_t size() const { return count; }
+    const T& operator[](std::size_t k) const { return chunks[k / chunkSize][k % chunkSize]; }
+    T& operator[](std::size_t k) { return chunks[k / chunkSize][k % chunkSize]; }
 
     // All the values in the order they were added; the list is left empty.
     std::vector<T> take() {
@@ -42,12 +49,55 @@ class ChunkedList {
                 std::vector<T>().swap(chunk);
             }
         }
-        chunks.clear();
-        count = 0;
+        clear();
         return all;
     }
 
+    // All the values in `order` (positions in the order added), each moved
+    // once; the list is left empty. A few values ahead are asked for while
+    // one is moved, as the order may jump about the chunks.
+    std::vector<T> take(const std::vector<stablesort::Keyed>& order) {
+        constexpr std::size_t ahead = 8;
+        std::vector<T> all;
+        all.reserve(order.size());
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            if (k + ahead < order.size()) {
+                const char* next = reinterpret_cast<const char*>(&(*this)[order[k + ahead].at]);
+                for (std::size_t line = 0; line < sizeof(T); line += 64) {
+                    __builtin_prefetch(next + line);
+                }
+            }
+            all.push_back(std::move((*this)[order[k].at]));
+        }
+        clear();
+        return all;
+    }
+
+    // True when the values are in name order.
+    bool inNameOrder() const requires OrderedByName<T> {
+        for (std::size_t k = 1; k < count; ++k) {
+            if (compareNames(orderNameOf((*this)[k]), orderNameOf((*this)[k - 1])) < 0) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // All the values in name order, equal names in the order they were
+    // added, as a stable sort leaves them; the list is left empty.
+    std::vector<T> takeInNameOrder() requires OrderedByName<T> {
+        if (inNameOrder()) {
+            return take();
+        }
+        return take(stablesort::sortedPositions(*this));
+    }
+
   private:
+    void clear() {
+        chunks.clear();
+        count = 0;
+    }
+
     // Large enough that the chunks cost few allocations, small enough that a
     // small file does not pay for a large one.
     static constexpr std::size_t chunkSize = 1024;

@@ -3,10 +3,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "schema/chunkedlist.h"
 #include "schema/classdef.h"
 
 // The list members of the classes of one section, held as text while the
@@ -23,23 +25,37 @@ class ClassMembers {
     // another's. While the classes arrive in name order, each gets its lists
     // here and nothing is held.
     void endClass(ClassDef& classdef);
-    // Puts `classes`, one for each endClass() in turn, in name order, equal
+    // Takes `classes`, one for each endClass() in turn, in name order, equal
     // names in the order they have, and gives those that lack them their
     // lists, each list in name order as ExtendedArray::AddAll would sort it.
-    void placeInOrder(std::vector<ClassDef>& classes);
+    std::vector<ClassDef> placeInOrder(ChunkedList<ClassDef>& classes);
 
   private:
     static constexpr std::size_t listCount = OPT + 1;
 
-    // Gives `classdef` the lists of the class held in held[from, to).
-    void fillHeld(ClassDef& classdef, std::size_t from, std::size_t to);
+    // The text of one class's members.
+    struct Range {
+        const char* from;
+        const char* to;
+    };
+
+    // Ready for the classes of another section.
+    void reset();
+    // Room for `bytes` more of the class being read.
+    char* makeRoom(std::size_t bytes);
+    // Gives `classdef` the lists of the class held in `text`.
+    void fillHeld(ClassDef& classdef, Range text);
 
     // The members of the classes from the first one out of order on, and of
     // the class being read, one after the other, each as its list, its
-    // length in four bytes and its text.
-    std::string held;
-    std::vector<std::size_t> heldAt;  // where each of those classes begins in `held`
-    std::size_t classStart = 0;       // where the class being read begins
+    // length in four bytes and its text. They are held in blocks that are
+    // never moved, so that what is held is not copied again as more comes;
+    // the members of one class are in one block.
+    std::vector<std::unique_ptr<char[]>> blocks;
+    std::size_t blockSize = 0;   // of the last block
+    std::size_t used = 0;        // bytes of the last block in use
+    std::size_t classStart = 0;  // where the class being read begins in it
+    std::vector<Range> heldAt;   // the classes held, in the order read
     std::size_t classCount = 0;
     std::size_t firstHeld = 0;  // the index of the first class held
     bool holding = false;

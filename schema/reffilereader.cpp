@@ -50,8 +50,9 @@ std::optional<ClassType> classSubHeaderOf(std::string_view line) {
 // indented line where a name is due, or the end of the file, into
 // `collection`. `makeDef` builds a definition from its name line,
 // `readSubLine` applies one indented line to it, `completeDef` is called
-// after its last one, and `completeAll` on the definitions in file order
-// once the section has been read.
+// after its last one, and `completeAll` takes the definitions gathered in
+// file order once the section has been read and gives them in name order,
+// equal names in file order.
 template <class Def, class MakeDef, class ReadSubLine, class CompleteDef, class CompleteAll>
 bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const char* stop1,
                  const char* stop2, MakeDef makeDef, ReadSubLine readSubLine,
@@ -80,8 +81,7 @@ bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const c
     // file in no particular order does not cost quadratic time.
     ChunkedList<Def> gathered;
     const auto finish = [&](bool found) {
-        std::vector<Def> read = gathered.take();
-        completeAll(read);
+        std::vector<Def> read = completeAll(gathered);
         if (keep) {
             cache.keep(*id, {found, read});
         }
@@ -149,7 +149,8 @@ bool Schema::readClassDefs(TextStreamParser& tsp) {
             members.add(*classtype, line);
         },
         [&members](ClassDef& classdef) { members.endClass(classdef); },
-        [&members](std::vector<ClassDef>& classes) { members.placeInOrder(classes); }, classDef);
+        [&members](ChunkedList<ClassDef>& classes) { return members.placeInOrder(classes); },
+        classDef);
 }
 
 bool Schema::readAttrDefs(TextStreamParser& tsp) {
@@ -173,7 +174,8 @@ bool Schema::readAttrDefs(TextStreamParser& tsp) {
                 }
             }
         },
-        [](AttrDef&) {}, [](std::vector<AttrDef>&) {}, attrDef);
+        [](AttrDef&) {}, [](ChunkedList<AttrDef>& defs) { return defs.takeInNameOrder(); },
+        attrDef);
 }
 
 bool Schema::readSyntaxDefs(TextStreamParser& tsp) {
@@ -190,5 +192,6 @@ bool Schema::readSyntaxDefs(TextStreamParser& tsp) {
                 }
             }
         },
-        [](SyntaxDef&) {}, [](std::vector<SyntaxDef>&) {}, syntaxDef);
+        [](SyntaxDef&) {}, [](ChunkedList<SyntaxDef>& defs) { return defs.takeInNameOrder(); },
+        syntaxDef);
 }

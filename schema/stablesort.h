@@ -174,8 +174,10 @@ void gather(std::vector<T>& batch, const std::vector<Keyed>& keyed) {
     batch.swap(sorted);
 }
 
-template <class T>
-bool keyedBefore(const std::vector<T>& batch, const Keyed& a, const Keyed& b) {
+// `Batch` is any sequence of elements ordered by name with size() and
+// indexing: a vector, or the chunks a reader gathered them in.
+template <class Batch>
+bool keyedBefore(const Batch& batch, const Keyed& a, const Keyed& b) {
     if (a.prefix != b.prefix) {
         return a.prefix < b.prefix;
     }
@@ -225,9 +227,9 @@ void sortShortByName(std::vector<T>& batch) {
 // Sorts keyed[first, last), whose names agree in their first 8 * depth
 // bytes, by the next eight; runs that still agree go a word deeper, until
 // the names end, and then their whole names and positions decide.
-template <class T>
-void sortRun(const std::vector<T>& batch, std::vector<Keyed>& keyed, std::size_t first,
-             std::size_t last, std::size_t depth) {
+template <class Batch>
+void sortRun(const Batch& batch, std::vector<Keyed>& keyed, std::size_t first, std::size_t last,
+             std::size_t depth) {
     const auto range = [&keyed](std::size_t from, std::size_t to) {
         return std::span<Keyed>(keyed).subspan(from, to - from);
     };
@@ -263,8 +265,9 @@ void sortRun(const std::vector<T>& batch, std::vector<Keyed>& keyed, std::size_t
 
 // The positions of `batch` in the order that sorting it would give, equal
 // names in the order they have; the batch itself is left as it is.
-template <OrderedByName T>
-std::vector<Keyed> sortedPositions(const std::vector<T>& batch) {
+template <class Batch>
+requires OrderedByName<typename Batch::value_type> std::vector<Keyed> sortedPositions(
+    const Batch& batch) {
     std::vector<Keyed> keyed(batch.size());
     for (std::size_t k = 0; k < batch.size(); ++k) {
         keyed[k] = Keyed{0, k};
