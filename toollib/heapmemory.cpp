@@ -45,12 +45,14 @@ void reserveHeap(std::uint64_t bytes) {
     if (block == nullptr) {
         return;
     }
-    const auto start = reinterpret_cast<std::uintptr_t>(block);
+    // The whole huge pages within the block.
+    char* const memory = static_cast<char*>(block);
+    const auto start = reinterpret_cast<std::uintptr_t>(memory);
     const std::uintptr_t first = (start + hugePage - 1) & ~(hugePage - 1);
     const std::uintptr_t last = (start + size) & ~(hugePage - 1);
     if (last > first) {
         // Advice only: where huge pages cannot be had, small ones serve.
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+        ::madvise(memory + (first - start), last - first, MADV_HUGEPAGE);
     }
     std::free(block);
 #endif
