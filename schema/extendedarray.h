@@ -34,6 +34,37 @@ struct ArrayOrder<std::string> {
     static int compare(const std::string& a, const std::string& b) { return compareNames(a, b); }
 };
 
+// The halving of ExtendedArray::Find over `count` elements, where `order(i)`
+// is negative, zero or positive as element i sorts before, equal to or
+// after the value sought: the index of the first equal element it meets,
+// or -1 (notFound). The steps are kept exactly, as the comparison report
+// depends on which of several equal elements is found.
+template <class Order>
+std::size_t findByHalving(std::size_t count, Order order) {
+    constexpr auto notFound = static_cast<std::size_t>(-1);
+    if (count == 0) {
+        return notFound;
+    }
+    std::ptrdiff_t lower = 0;
+    std::ptrdiff_t upper = static_cast<std::ptrdiff_t>(count) - 1;
+    while (lower < upper) {
+        const std::ptrdiff_t middle = (lower + upper) / 2;
+        const int found = order(static_cast<std::size_t>(middle));
+        if (found == 0) {
+            return static_cast<std::size_t>(middle);
+        }
+        if (found < 0) {
+            lower = middle + 1;
+        } else {
+            upper = middle - 1;
+        }
+    }
+    if (lower == upper && order(static_cast<std::size_t>(lower)) == 0) {
+        return static_cast<std::size_t>(lower);
+    }
+    return notFound;
+}
+
 // A sorted array of values. Elements stay in ascending order; an added element
 // goes after every element that is not greater than it, so duplicates keep the
 // order in which they were added.
@@ -83,27 +114,9 @@ class ExtendedArray {
     // Among equal elements it is the first that the halving meets, which the
     // comparison report relies on, so the steps are kept exactly.
     std::size_t Find(const T& t) const {
-        if (items.empty()) {
-            return notFound;
-        }
-        std::ptrdiff_t lower = 0;
-        std::ptrdiff_t upper = static_cast<std::ptrdiff_t>(items.size()) - 1;
-        while (lower < upper) {
-            const std::ptrdiff_t middle = (lower + upper) / 2;
-            const int order = ArrayOrder<T>::compare(items[middle], t);
-            if (order == 0) {
-                return static_cast<std::size_t>(middle);
-            }
-            if (order < 0) {
-                lower = middle + 1;
-            } else {
-                upper = middle - 1;
-            }
-        }
-        if (lower == upper && ArrayOrder<T>::equal(items[lower], t)) {
-            return static_cast<std::size_t>(lower);
-        }
-        return notFound;
+        return findByHalving(items.size(), [this, &t](std::size_t i) {
+            return ArrayOrder<T>::compare(items[i], t);
+        });
     }
 
     // What Find(t) returns, for a run of calls whose values do not descend,

@@ -156,27 +156,7 @@ class ExtendedArray<std::string> {
     // equal names it is the first that the halving meets, which the
     // comparison report relies on, so the steps are kept exactly.
     std::size_t Find(std::string_view t) const {
-        if (n == 0) {
-            return notFound;
-        }
-        std::ptrdiff_t lower = 0;
-        std::ptrdiff_t upper = static_cast<std::ptrdiff_t>(n) - 1;
-        while (lower < upper) {
-            const std::ptrdiff_t middle = (lower + upper) / 2;
-            const int order = compareNames(view(static_cast<std::size_t>(middle)), t);
-            if (order == 0) {
-                return static_cast<std::size_t>(middle);
-            }
-            if (order < 0) {
-                lower = middle + 1;
-            } else {
-                upper = middle - 1;
-            }
-        }
-        if (lower == upper && namesEqual(view(static_cast<std::size_t>(lower)), t)) {
-            return static_cast<std::size_t>(lower);
-        }
-        return notFound;
+        return findByHalving(n, [this, t](std::size_t i) { return compareNames(view(i), t); });
     }
 
     // What Find(t) returns, for a run of calls whose names do not descend,
