@@ -52,11 +52,13 @@ def run_once(command, cwd, stderr_to_pipe=False):
 def measure(commands, cwd, rounds, seed=1):
     """Medians of time and peak memory for each command, runs alternating.
 
-    Each round runs the commands in an order of its own. On the virtual
+    Each round runs the commands in an order of its own, and each measured
+    run right after an unmeasured run of the same command. On the virtual
     machine we measure on, memory that a run has just freed is cheap to touch
     again, while memory left unused for a few seconds costs up to ten times
-    as much on its next use; in a fixed order the run after `diff` would
-    always pay that and the run after a large one never would."""
+    as much on its next use: without the warm-up a run pays for whatever
+    part of its memory the run before it did not free, and the times of one
+    command fall into two groups whose median jumps between them."""
     times = {name: [] for name in commands}
     memory = {name: [] for name in commands}
     order = random.Random(seed)
@@ -65,6 +67,7 @@ def measure(commands, cwd, rounds, seed=1):
         order.shuffle(names)
         for name in names:
             command, pipe = commands[name]
+            run_once(command, cwd, pipe)
             elapsed, rss = run_once(command, cwd, pipe)
             times[name].append(elapsed)
             memory[name].append(rss)
