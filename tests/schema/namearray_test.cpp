@@ -8,7 +8,6 @@
 #include <new>
 #include <random>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "schema/attrdef.h"
@@ -127,18 +126,4 @@ TEST(NameArray, HoldsAndFindsNamesAsAnArrayOfStringsWould) {
             expectSame(names, model, probes, what);
         }
     }
-}
-
-TEST(NameArray, ComparesNameByNameWithoutRegardToCase) {
-    ExtendedArray<std::string> a;
-    ExtendedArray<std::string> b;
-    EXPECT_TRUE(a == b);
-    a.AddAll(std::vector<std::string>{"mail", "", "Top"});
-    b.Add("TOP");
-    b.Add("");
-    EXPECT_TRUE(a != b);
-    b.Add("MAIL");
-    EXPECT_TRUE(a == b);
-    EXPECT_EQ(std::vector<std::string_view>(a.begin(), a.end()),
-              (std::vector<std::string_view>{"", "mail", "Top"}));
 }
