@@ -29,34 +29,52 @@ bool error = false;
 // long chain of distinct list files ends instead of exhausting the stack.
 constexpr std::size_t maxListDepth = 32;
 
-// A file as the file system knows it, whatever name reached it.
-struct FileId {
+// A list file being run: the place in argv its lines stand in, and the file
+// as the file system knows it, whatever name reached it.
+struct RunningList {
+    int place;
     dev_t device;
     ino_t inode;
-    bool operator==(const FileId&) const = default;
+    bool operator==(const RunningList&) const = default;
 };
 
 // The list files being run by this invocation and those enclosing it,
 // outermost first.
-using RunningLists = std::vector<FileId>;
+using RunningLists = std::vector<RunningList>;
 
 int invocation(int argc, char** argv, RunningLists& running);
 
+// The place in argv that the list word `listArg` came from: the first word
+// equal to it, as every line of the list is put there.
+int placeOf(int argc, char** argv, const std::string& listArg) {
+    int j = 1;
+    while (j < argc && !namesEqual(argv[j], listArg)) {
+        ++j;
+    }
+    return j;
+}
+
 // Runs a nested invocation for every significant line of the list file,
-// with the line standing in place of the list file's word. A list file that
-// is already being run further out is not started again: a list that names
-// itself would otherwise nest until the depth limit on every line, which
-// for two such lines is billions of invocations.
+// with the line standing in place of the list file's word. A list file is a
+// cycle only when a nested invocation would run it again in the same place
+// of argv that an enclosing invocation is filling from it: a list that names
+// itself would otherwise nest until the depth limit on every line, which for
+// two such lines is billions of invocations. The same file in the other
+// place is a cross product of two lists, which ends.
 int listRun(int argc, char** argv, const std::string& listArg, const std::string& typedName,
             RunningLists& running) {
     if (running.size() >= maxListDepth) {
         std::cout << listArg << ": list files nest too deeply\n";
         return 1;
     }
+    const int j = placeOf(argc, argv, listArg);
+    if (j == argc) {
+        return 1;  // cannot happen: the list word came from argv
+    }
     struct stat status {};
-    std::optional<FileId> id;
+    std::optional<RunningList> id;
     if (stat(typedName.c_str(), &status) == 0) {
-        id = FileId{status.st_dev, status.st_ino};
+        id = RunningList{j, status.st_dev, status.st_ino};
         if (std::find(running.begin(), running.end(), *id) != running.end()) {
             std::cout << listArg << ": list file is already being run\n";
             return 1;
@@ -65,15 +83,8 @@ int listRun(int argc, char** argv, const std::string& listArg, const std::string
     TextStreamParser tsp = openOrEnd(typedName);
     // A name that could not be looked up is not found again either; it
     // still counts towards the depth.
-    running.push_back(id.value_or(FileId{0, 0}));
+    running.push_back(id.value_or(RunningList{j, 0, 0}));
     while (tsp.getLine()) {
-        int j = 1;
-        while (j < argc && !namesEqual(argv[j], listArg)) {
-            ++j;
-        }
-        if (j == argc) {
-            break;  // cannot happen: the list word came from argv
-        }
         std::string word = tsp.line;
         char* temparg = argv[j];
         argv[j] = word.data();
