@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "toollib/progress.h"
+
 TextStreamParser openOrEnd(const std::string& fileName) {
     TextStreamParser tsp(fileName);
     if (!tsp.isOpen()) {
@@ -29,6 +31,8 @@ void setAbnormalExit(AbnormalExit exitStep) {
 
 void outOfMemory() {
     std::cout.flush();
+    // On a line of its own, not at the end of the status line.
+    blankStatusLine();
     std::cerr << "Out of memory\n";
     abnormalEnd();
 }

@@ -34,6 +34,7 @@ void CMDLine::setArgs(int argc, const char* const* argv) {
         if (!word.empty() && word[0] == switchToken) {
             // The token alone gives the switch character 0, which equals no letter.
             appendBounded(switches, std::string(1, word.size() > 1 ? word[1] : '\0'));
+            appendBounded(switchWords, word);
         } else {
             appendBounded(arguments, word);
         }

@@ -34,9 +34,12 @@ class CMDLine {
     std::string getArg(int i) const;
     // True when a stored switch equals `s` without regard to letter case.
     bool isSwitch(const std::string& s) const;
+    // The whole words of the stored switches, token included, as given.
+    const std::vector<std::string>& getSwitchWords() const { return switchWords; }
 
   private:
     char switchToken;
     std::vector<std::string> switches;
+    std::vector<std::string> switchWords;
     std::vector<std::string> arguments;
 };

@@ -13,6 +13,8 @@
 #include "schema/schema.h"
 #include "tavler/abnormalend.h"
 #include "tavler/cmdline.h"
+#include "tavler/kindselection.h"
+#include "tavler/options.h"
 #include "tavler/printhelp.h"
 #include "tavler/serversource.h"
 #include "toollib/heapmemory.h"
@@ -96,16 +98,19 @@ int listRun(int argc, char** argv, const std::string& listArg, const std::string
 }
 
 struct Kind {
-    const char* letter;
+    bool KindSelection::*selected;
     const char* message;
     bool (Schema::*readFile)(TextStreamParser&);
     int (Schema::*readServer)(std::uint32_t, DSContext&);
 };
 
 constexpr std::array<Kind, 3> kinds{{
-    {"C", ": Reading Class Definitions", &Schema::readClassDefs, &Schema::readClassDefs},
-    {"A", ": Reading Attribute Definitions", &Schema::readAttrDefs, &Schema::readAttrDefs},
-    {"S", ": Reading Syntax Definitions", &Schema::readSyntaxDefs, &Schema::readSyntaxDefs},
+    {&KindSelection::classes, ": Reading Class Definitions", &Schema::readClassDefs,
+     &Schema::readClassDefs},
+    {&KindSelection::attributes, ": Reading Attribute Definitions", &Schema::readAttrDefs,
+     &Schema::readAttrDefs},
+    {&KindSelection::syntaxes, ": Reading Syntax Definitions", &Schema::readSyntaxDefs,
+     &Schema::readSyntaxDefs},
 }};
 
 int invocation(int argc, char** argv, RunningLists& running) {
@@ -127,6 +132,14 @@ int invocation(int argc, char** argv, RunningLists& running) {
         PrintHelp();
         return 0;
     }
+    // Switches that select no kind would read two empty schemas and report
+    // them equal, whatever the sources hold.
+    const KindSelection selected = selectKinds(typed);
+    if (!selected.any()) {
+        std::cerr << "tavler: the switches select nothing (/C, /A and /S select kinds; an absolute "
+                     "path is written file:/PATH)\n";
+        return 2;
+    }
 
     for (int i = 0; i < cmd.getArgCount(); ++i) {
         const std::string arg = cmd.getArg(i);
@@ -145,11 +158,15 @@ int invocation(int argc, char** argv, RunningLists& running) {
                 // A schema takes less memory than twice its listing.
                 reserveHeap(2 * static_cast<std::uint64_t>(file->size));
             }
-        } else if (!attachServer(server, i, arg, typed.getArg(i))) {
-            return 1;
+        } else {
+            // Connecting and binding may wait for a long time: the user sees for whom.
+            updateMsg(schema[at].name + ": Connecting");
+            if (!attachServer(server, i, arg, typed.getArg(i))) {
+                return 1;
+            }
         }
         for (const Kind& kind : kinds) {
-            if (cmd.getSwitchCount() != 0 && !cmd.isSwitch(kind.letter)) {
+            if (!(selected.*kind.selected)) {
                 continue;
             }
             updateMsg(schema[at].name + kind.message);
@@ -175,15 +192,34 @@ int invocation(int argc, char** argv, RunningLists& running) {
     return error ? 1 : 0;
 }
 
-}  // namespace
-
-int main2(int argc, char** argv) {
-    RunningLists running;
-    const int status = invocation(argc, argv, running);
-    // A listing that never reached its file must not end as a success.
+// A listing that never reached its file must not end as a success.
+int finishOutput(int status) {
     if (!std::cout.flush()) {
         std::cerr << "Could not write standard output.\n";
         return 1;
     }
     return status;
+}
+
+}  // namespace
+
+int main2(int argc, char** argv) {
+    ParsedCommandLine parsed = takeOptions(argc, argv);
+    if (parsed.unknown) {
+        std::cerr << "tavler: unknown option " << *parsed.unknown << " (see tavler --help)\n";
+        return 2;
+    }
+    if (parsed.options.help || parsed.options.version) {
+        if (parsed.options.help) {
+            writeHelp(std::cout);
+        } else {
+            writeVersion(std::cout);
+        }
+        return finishOutput(0);
+    }
+    RunningLists running;
+    std::vector<char*>& words = parsed.words;
+    words.push_back(nullptr);  // argv's own end
+    const int status = invocation(static_cast<int>(words.size()) - 1, words.data(), running);
+    return finishOutput(status);
 }

@@ -66,6 +66,41 @@ constexpr std::array<const char*, 5> examples{
     "   TAVLER  serverB servers.lst                                               ",
 };
 
+// What the boxed screen has no room for: the forms of a schema source, the
+// options and the exit statuses.
+constexpr const char* summary = R"(
+Schema sources
+  NAME.ref                  a schema reference file (a saved listing)
+  NAME.lst                  a server list file: the run is repeated once for
+                            each of its lines, the line in the list file's place
+  file:PATH                 schema files on this machine: an LDIF file, a file of
+                            schema statements, or a folder of .schema and .ldif
+                            files (NAME.ldif beside NAME.schema is passed over)
+  NAME.schema, NAME.ldif    the same, without file:
+  ldap://HOST[:PORT]        a directory server over LDAP (a bare HOST[:PORT] too)
+  ldaps://HOST[:PORT]       the same over TLS
+  ldapi://SOCKET            a local server by its socket path, percent-encoded,
+                            bound with SASL EXTERNAL
+  ldap://HOST/????StartTLS  StartTLS before anything is read
+  ldap://HOST/????bindname=DN
+                            bind as DN, its commas written %2c; the password is
+                            asked for on the terminal or read from standard input
+  A word that begins with / is a switch: write an absolute path as file:/PATH.
+
+Options
+  -h, --help                this text
+  --version                 the program's name and version
+  --                        the words after it are arguments or switches
+
+Exit status
+  0  a schema listed, a comparison without differences, a list file worked
+     through, or this text
+  1  a comparison found differences, a schema could not be read, or standard
+     output could not be written
+  2  an unknown option, or switches that select no kind
+  3  a reference or list file could not be opened, or memory ran out
+)";
+
 }  // namespace
 
 void writeUsageScreen(std::ostream& os) {
@@ -98,4 +133,13 @@ void PrintHelp() {
     }
     writeUsageScreen(std::cout);
     std::cout.flush();
+}
+
+void writeHelp(std::ostream& os) {
+    writeUsageScreen(os);
+    os << '\n' << summary;
+}
+
+void writeVersion(std::ostream& os) {
+    os << "tavler " << TAVLER_VERSION << '\n';
 }

@@ -1,4 +1,5 @@
 #include "toollib/progress.h"
+#include <array>
 
 #include <time.h>
 
@@ -88,8 +89,27 @@ void whirlyGig() {
     }
 }
 
+namespace {
+
+constexpr std::size_t width = 77;
+
+}  // namespace
+
+void blankStatusLine() noexcept {
+    static constexpr std::array<char, 2 + width + 1> blank = [] {
+        std::array<char, 2 + width + 1> line{};
+        line.fill(' ');
+        line.back() = '\r';
+        return line;
+    }();
+    try {
+        writeProgress(blank.data(), blank.size());
+    } catch (...) {
+        // Nothing more can be said on a stream that fails.
+    }
+}
+
 void updateMsg(const std::string& msg) {
-    constexpr std::size_t width = 77;
     // Listing text written so far goes out first, so that on a shared terminal
     // the status line never lands in the middle of it; so do gathered turns.
     std::cout.flush();

@@ -13,6 +13,10 @@ void whirlyGig();
 // spaces); a non-empty message also turns the spinner, an empty one blanks the line.
 void updateMsg(const std::string& msg);
 
+// Blanks the status line as updateMsg("") does, without allocating: for the
+// last words of a run whose memory ran out.
+void blankStatusLine() noexcept;
+
 // While one is alive, the spinner's turns are gathered and written a few
 // thousand at a time, each no later than a twentieth of a second after it
 // was made, and all of them when the last one ends: a reader that turns the

@@ -1,5 +1,8 @@
 #include "tavler/cmdline.h"
 
+#include "tavler/kindselection.h"
+#include "tavler/options.h"
+
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -160,4 +163,53 @@ TEST(CMDLine, SetArgsAppendsToWhatIsHeld) {
     cmd.setArgs(many.argc(), many.argv());
     EXPECT_EQ(cmd.getArgCount(), 6);
     EXPECT_EQ(cmd.getArg(5), "d");
+}
+
+TEST(KindSelection, SwitchLettersSelectKindsAndPathsSelectNothing) {
+    struct Case {
+        std::initializer_list<const char*> words;
+        bool classes, attributes, syntaxes;
+    };
+    const Case cases[] = {
+        {{"a.ref"}, true, true, true},                   // no switch: every kind
+        {{"a.ref", "/c", "/A"}, true, true, false},      // letters in any case
+        {{"a.ref", "/Classes"}, true, false, false},     // only the first letter counts
+        {{"a.ref", "/C", "/X"}, true, false, false},     // a stray switch beside one that selects
+        {{"a.ref", "/X"}, false, false, false},          // selects nothing
+        {{"a.ref", "/"}, false, false, false},           // the token alone
+        {{"a.ref", "/srv/b.ref"}, false, false, false},  // a path, though it begins with S
+        {{"a.ref", "/A", "/srv/b.ref"}, false, true, false},
+    };
+    for (const Case& c : cases) {
+        const KindSelection selected = selectKinds(parse(c.words));
+        const std::string shown =
+            testing::PrintToString(std::vector<std::string>(c.words.begin(), c.words.end()));
+        EXPECT_EQ(selected.classes, c.classes) << shown;
+        EXPECT_EQ(selected.attributes, c.attributes) << shown;
+        EXPECT_EQ(selected.syntaxes, c.syntaxes) << shown;
+        EXPECT_EQ(selected.any(), c.classes || c.attributes || c.syntaxes) << shown;
+    }
+}
+
+TEST(Options, AreTakenOutBeforeTheWordsAreSplit) {
+    std::vector<std::string> words{"tavler", "--version", "a.ref",  "-h",
+                                   "/C",     "--",        "--help", "-h"};
+    std::vector<char*> argv;
+    for (std::string& w : words) {
+        argv.push_back(w.data());
+    }
+    const ParsedCommandLine parsed = takeOptions(static_cast<int>(argv.size()), argv.data());
+    EXPECT_TRUE(parsed.options.version);
+    EXPECT_TRUE(parsed.options.help);
+    EXPECT_FALSE(parsed.unknown);
+    // After "--" every word is kept, whatever it looks like.
+    const std::vector<std::string> kept(parsed.words.begin(), parsed.words.end());
+    EXPECT_EQ(kept, (std::vector<std::string>{"tavler", "a.ref", "/C", "--help", "-h"}));
+
+    std::vector<std::string> bad{"tavler", "--fast", "a.ref", "--slow"};
+    std::vector<char*> badArgv;
+    for (std::string& w : bad) {
+        badArgv.push_back(w.data());
+    }
+    EXPECT_EQ(takeOptions(4, badArgv.data()).unknown, "--fast");
 }

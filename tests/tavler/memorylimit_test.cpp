@@ -45,7 +45,9 @@ TEST(MemoryLimit, ExhaustedMemoryEndsTheRunAndNeverGivesAPartialResult) {
             const RunResult run = runProgram(work.path(), args, {}, nullptr, options);
             if (run.status == 3) {
                 ++ended;
-                const std::string end = "Out of memory\nAbnormal program termination\n";
+                // The status line is blanked first, so the message stands on a line of its own.
+                const std::string end =
+                    std::string(79, ' ') + "\rOut of memory\nAbnormal program termination\n";
                 ASSERT_GE(run.err.size(), end.size());
                 EXPECT_EQ(run.err.substr(run.err.size() - end.size()), end);
                 EXPECT_TRUE(full->out.compare(0, run.out.size(), run.out) == 0)

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The options of the command line: words that begin with "--" (a host name
+// cannot begin with "-"), and "-h". They are taken out before the rest is
+// split into arguments and switches, so those count exactly as without them.
+struct Options {
+    bool help = false;
+    bool version = false;
+};
+
+struct ParsedCommandLine {
+    Options options;
+    // argv[0] and every word that is no option, in their order; the
+    // pointers are argv's own.
+    std::vector<char*> words;
+    // The first word that looked like an option but is none, if any.
+    std::optional<std::string> unknown;
+};
+
+// Takes the options out of argv[1] to argv[argc-1]. A word "--" ends the
+// options: every word after it is kept as it is.
+ParsedCommandLine takeOptions(int argc, char** argv);
