@@ -22,6 +22,7 @@
 #include "dsclient/conversion.h"
 #include "dsclient/descriptions.h"
 #include "dsclient/password.h"
+#include "dsclient/servertext.h"
 #include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
 
@@ -39,10 +40,6 @@ constexpr int defaultOperationSeconds = 60;
 // without a bound a server decides how much memory the program takes. The
 // subschema entry of a real server is a few megabytes.
 constexpr ber_len_t maxReplyBytes = 128 << 20;
-
-// Text a server sends (its diagnostic messages, the DN its root DSE names)
-// is cut to this before it goes into a diagnostic line.
-constexpr std::size_t maxShownServerText = 200;
 
 constexpr int ldapPort = 389;
 
@@ -359,41 +356,6 @@ std::string LdapSource::serverName() const {
 }
 
 namespace {
-
-// Server text as it may appear in a one-line diagnostic: the password never,
-// control bytes as \xHH, and no more than maxShownServerText bytes (never
-// cut inside a UTF-8 sequence).
-std::string shownServerText(std::string_view text, const std::string& secret) {
-    std::string scrubbed(text);
-    if (!secret.empty()) {
-        for (std::size_t at = scrubbed.find(secret); at != std::string::npos;
-             at = scrubbed.find(secret, at + 8)) {
-            scrubbed.replace(at, secret.size(), "********");
-        }
-    }
-    std::string shown;
-    for (const char c : scrubbed) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (shown.size() >= maxShownServerText) {
-            while (!shown.empty() && (static_cast<unsigned char>(shown.back()) & 0xC0) == 0x80) {
-                shown.pop_back();
-            }
-            if (!shown.empty() && (static_cast<unsigned char>(shown.back()) & 0x80) != 0) {
-                shown.pop_back();  // the lead byte of the sequence cut off
-            }
-            return shown + " ...";
-        }
-        if (byte < 0x20 || byte == 0x7F) {
-            static constexpr char digits[] = "0123456789ABCDEF";
-            shown += "\\x";
-            shown += digits[byte >> 4];
-            shown += digits[byte & 0xF];
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
 
 std::string ldapMessage(LDAP* ld, int rc, const std::string& secret) {
     std::string text = ldap_err2string(rc);
