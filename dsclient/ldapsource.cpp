@@ -25,6 +25,7 @@
 #include "dsclient/servertext.h"
 #include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
+#include "toollib/progress.h"
 
 namespace dsclient {
 
@@ -471,6 +472,7 @@ timeval timeLeft(Clock::time_point deadline) {
 // no memory, and is stopped by the time limit like one that sends nothing.
 int searchBase(LDAP* ld, const std::string& base, const char* filter, char** attrs, timeval limit,
                Message& entry, int& savedErrno) {
+    flushProgress();
     savedErrno = 0;
     int id = 0;
     if (const int rc = ldap_search_ext(ld, base.c_str(), LDAP_SCOPE_BASE, filter, attrs, 0, nullptr,
@@ -551,6 +553,9 @@ int forEachAttribute(LDAP* ld, LDAPMessage* entry,
 
 std::int32_t LdapSource::open(std::string& diagnostic) {
     const QuietPipe quiet;
+    // Resolving, connecting and binding may each wait for the network: the
+    // terminal shows meanwhile what was done before, not turns held back.
+    flushProgress();
     address_ = parseLdapName(name_, diagnostic);
     if (!address_) {
         diagnostic = name_ + ": " + diagnostic;

@@ -88,6 +88,11 @@ void whirlyGig() {
     }
 }
 
+void flushProgress() {
+    std::cout.flush();
+    writeGathered();
+}
+
 void updateMsg(const std::string& msg) {
     constexpr std::size_t width = 77;
     // Listing text written so far goes out first, so that on a shared terminal

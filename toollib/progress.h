@@ -13,6 +13,11 @@ void whirlyGig();
 // spaces); a non-empty message also turns the spinner, an empty one blanks the line.
 void updateMsg(const std::string& msg);
 
+// Writes the spinner turns gathered so far, and standard output before them,
+// so that the terminal shows the current state before the program waits on
+// something slow, such as a server.
+void flushProgress();
+
 // While one is alive, the spinner's turns are gathered and written a few
 // thousand at a time, each no later than a twentieth of a second after it
 // was made, and all of them when the last one ends: a reader that turns the

@@ -5,6 +5,8 @@
 #include "dsclient/ldapsource.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <string>
@@ -13,6 +15,9 @@
 #include <gtest/gtest.h>
 
 #include "dsclient/password.h"
+#include "dscontext/dsclient.h"
+#include "support/capture.h"
+#include "toollib/progress.h"
 
 namespace {
 
@@ -115,6 +120,35 @@ TEST(BindPassword, TakenOncePerDnFromStandardInputLineByLine) {
     EXPECT_EQ(b, "second");
     EXPECT_EQ(rest, "left for others\n") << "nothing past the line is taken";
     EXPECT_EQ(dsclient::bindPassword("cn=c"), std::nullopt) << "standard input at its end";
+}
+
+// A loopback port that refuses connections: one the kernel handed out and
+// nobody listens on any more.
+int closedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    close(fd);
+    return port;
+}
+
+TEST(LdapSource, GatheredSpinnerTurnsAreWrittenBeforeTheServerIsAsked) {
+    const int port = closedPort();
+    ASSERT_NE(port, 0);
+    StreamCapture err(std::cerr);
+    SpinnerBatch batch;
+    whirlyGig();
+    dsclient::LdapSource source("127.0.0.1:" + std::to_string(port));
+    std::string diagnostic;
+    EXPECT_EQ(source.open(diagnostic), QXERR_UNREACHABLE) << diagnostic;
+    EXPECT_EQ(err.text().size(), 2u) << "the turn went out while the batch still lasts";
 }
 
 }  // namespace
