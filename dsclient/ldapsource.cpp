@@ -21,6 +21,7 @@
 
 #include "dsclient/conversion.h"
 #include "dsclient/descriptions.h"
+#include "dsclient/ldapcodes.h"
 #include "dsclient/password.h"
 #include "dsclient/servertext.h"
 #include "dscontext/dsclient.h"
@@ -386,56 +387,19 @@ timeval configuredTimeout(LDAP* ld, int option, int fallback) {
     return chosen;
 }
 
-// The code for a failure while connecting or binding.
-std::int32_t openFailure(int rc, const LdapAddress& address, int connectSeconds) {
-    switch (rc) {
-        case LDAP_TIMEOUT:
-            return QXERR_TIMEOUT;
-        case LDAP_NO_MEMORY:
-            return QXERR_OUT_OF_MEMORY;
-        case LDAP_SERVER_DOWN:
-        case LDAP_CONNECT_ERROR:
-            // TLS that fails leaves libldap with no connection, as a server
-            // that cannot be reached does; a port that answers tells them apart.
-            if (address.scheme == "ldaps" &&
-                portAnswers(address.host, address.port, connectSeconds)) {
-                return QXERR_TLS_FAILURE;
-            }
-            return rc == LDAP_CONNECT_ERROR && address.scheme == "ldaps" ? QXERR_TLS_FAILURE
-                                                                         : QXERR_UNREACHABLE;
-        case LDAP_INVALID_CREDENTIALS:
-        case LDAP_INAPPROPRIATE_AUTH:
-        case LDAP_AUTH_METHOD_NOT_SUPPORTED:
-        case LDAP_STRONG_AUTH_REQUIRED:
-        case LDAP_CONFIDENTIALITY_REQUIRED:
-        case LDAP_UNWILLING_TO_PERFORM:
-        case LDAP_INSUFFICIENT_ACCESS:
-        case LDAP_INVALID_DN_SYNTAX:
-        case LDAP_AUTH_UNKNOWN:
-            return QXERR_BIND_REFUSED;
-        default:
-            return QXERR_SERVER_ERROR;
+// The code for a failure while connecting or binding (`sasl`: a SASL
+// EXTERNAL bind).
+std::int32_t openFailure(int rc, const LdapAddress& address, int connectSeconds, bool sasl) {
+    if (rc != LDAP_SERVER_DOWN && rc != LDAP_CONNECT_ERROR) {
+        return bindFailureCode(rc, sasl);
     }
-}
-
-// The code for a failure while reading the schema.
-std::int32_t readFailure(int rc) {
-    switch (rc) {
-        case LDAP_TIMEOUT:
-        case LDAP_TIMELIMIT_EXCEEDED:
-            return QXERR_TIMEOUT;
-        case LDAP_NO_MEMORY:
-            return QXERR_OUT_OF_MEMORY;
-        case LDAP_SERVER_DOWN:
-        case LDAP_CONNECT_ERROR:
-            return QXERR_CONNECTION_LOST;
-        case LDAP_INSUFFICIENT_ACCESS:
-            return QXERR_ACCESS_DENIED;
-        case LDAP_NO_SUCH_OBJECT:
-            return QXERR_NO_SUBSCHEMA;
-        default:
-            return QXERR_SERVER_ERROR;
+    // TLS that fails leaves libldap with no connection, as a server that
+    // cannot be reached does; a port that answers tells them apart.
+    if (address.scheme == "ldaps" && portAnswers(address.host, address.port, connectSeconds)) {
+        return QXERR_TLS_FAILURE;
     }
+    return rc == LDAP_CONNECT_ERROR && address.scheme == "ldaps" ? QXERR_TLS_FAILURE
+                                                                 : QXERR_UNREACHABLE;
 }
 
 // libldap reports a reply over maxReplyBytes, or a length no reply can
@@ -598,9 +562,11 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
         ber_sockbuf_ctrl(sockbuf, LBER_SB_OPT_SET_MAX_INCOMING, &most);
     }
 
+    bool externalBind = false;
     auto fail = [&](int rc, const char* what, int savedErrno = 0) {
         diagnostic = name_ + ": " + what + ": " + failureText(ld, rc, savedErrno, session_->secret);
-        return openFailure(refinedFailure(rc, savedErrno), address, session_->connectSeconds);
+        return openFailure(refinedFailure(rc, savedErrno), address, session_->connectSeconds,
+                           externalBind);
     };
 
     // Connecting on its own first tells a server that cannot be reached from
@@ -646,6 +612,7 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
         rc = ldap_sasl_bind_s(ld, address.bindDn.c_str(), LDAP_SASL_SIMPLE, &credentials, nullptr,
                               nullptr, nullptr);
     } else if (address.scheme == "ldapi") {
+        externalBind = true;
         rc = ldap_sasl_interactive_bind_s(ld, nullptr, "EXTERNAL", nullptr, nullptr,
                                           LDAP_SASL_QUIET, answerDefaults, nullptr);
     } else {
@@ -668,7 +635,7 @@ std::int32_t LdapSource::fetch(SchemaContent& content, std::string& diagnostic) 
     LDAP* ld = session_->ld;
     auto fail = [&](int rc, const std::string& what, int savedErrno = 0) {
         diagnostic = name_ + ": " + what + ": " + failureText(ld, rc, savedErrno, session_->secret);
-        return readFailure(refinedFailure(rc, savedErrno));
+        return readFailureCode(refinedFailure(rc, savedErrno));
     };
     int savedErrno = 0;
 
