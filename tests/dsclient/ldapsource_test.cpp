@@ -7,7 +7,12 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
 
 #include <string>
 #include <vector>
@@ -120,6 +125,49 @@ TEST(BindPassword, TakenOncePerDnFromStandardInputLineByLine) {
     EXPECT_EQ(b, "second");
     EXPECT_EQ(rest, "left for others\n") << "nothing past the line is taken";
     EXPECT_EQ(dsclient::bindPassword("cn=c"), std::nullopt) << "standard input at its end";
+}
+
+// A child asks for a password on a pseudo-terminal of its own and is ended
+// by a signal at the prompt: the terminal has its echo back, and the child
+// ended by that signal as it would have without the prompt.
+TEST(BindPassword, ASignalAtThePromptLeavesTheTerminalsEchoOn) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(strsignal(signal));
+        const int master = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(master, 0);
+        ASSERT_EQ(grantpt(master), 0);
+        ASSERT_EQ(unlockpt(master), 0);
+        const std::string slavePath = ptsname(master);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            setsid();  // the terminal opened next becomes the child's own
+            const int slave = open(slavePath.c_str(), O_RDWR);
+            dup2(slave, STDIN_FILENO);
+            dsclient::bindPassword("cn=admin");
+            _exit(0);
+        }
+        std::string seen;
+        char buf[256];
+        for (ssize_t got = 0;
+             seen.find(": ") == std::string::npos && (got = read(master, buf, sizeof buf)) > 0;) {
+            seen.append(buf, static_cast<std::size_t>(got));
+        }
+        EXPECT_EQ(seen, "Password for cn=admin: ");
+        const int slave = open(slavePath.c_str(), O_RDWR | O_NOCTTY);
+        termios mode{};
+        ASSERT_EQ(tcgetattr(slave, &mode), 0);
+        EXPECT_EQ(mode.c_lflag & ECHO, 0u) << "echo is off at the prompt";
+
+        kill(pid, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        ASSERT_EQ(tcgetattr(slave, &mode), 0);
+        EXPECT_NE(mode.c_lflag & ECHO, 0u) << "echo is back";
+        close(slave);
+        close(master);
+    }
 }
 
 // A loopback port that refuses connections: one the kernel handed out and
