@@ -304,7 +304,11 @@ std::int32_t withBuffer(std::uint32_t context, std::uint32_t buffer, const void*
     if (out == nullptr) {
         return QXERR_INVALID_ARGUMENT;
     }
-    return body(*buf);
+    const std::int32_t code = body(*buf);
+    if (code == QXERR_NAME_TOO_LONG) {
+        s.lastError = buf->longNameNote();
+    }
+    return code;
 }
 
 // The checks of both context-value calls, in the order they answer: a live
