@@ -21,6 +21,7 @@
 
 #include "dsclient/conversion.h"
 #include "dsclient/descriptions.h"
+#include "dsclient/filesource.h"
 #include "dsclient/ldapcodes.h"
 #include "dsclient/password.h"
 #include "dsclient/servertext.h"
@@ -535,7 +536,7 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
             freeaddrinfo(found);
         }
         if (resolved != 0) {
-            diagnostic = name_ + ": " + gai_strerror(resolved);
+            diagnostic = name_ + ": " + gai_strerror(resolved) + localSourceHint(name_);
             return resolved == EAI_MEMORY ? QXERR_OUT_OF_MEMORY : QXERR_NO_SUCH_HOST;
         }
     }

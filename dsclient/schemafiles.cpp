@@ -419,6 +419,7 @@ bool isSchemaFileName(std::string_view name) {
 }
 
 std::int32_t readFile(const std::string& file, Descriptions& out, std::string& diagnostic) {
+    ++out.filesRead;
     return endsWithName(file, ".ldif") ? readLdif(file, out, diagnostic)
                                        : readStatements(file, out, diagnostic);
 }
