@@ -148,6 +148,13 @@ std::string fold(std::string text) {
     return text;
 }
 
+// `attr=value`, as the rest of a DN after a raw comma is, and no extension
+// of the x- kind.
+bool looksLikeRdn(std::string_view text) {
+    const std::size_t equals = text.find('=');
+    return equals != std::string_view::npos && equals > 0 && !startsWithName(text, "x-");
+}
+
 // The address a URL names, checked further than libldap does: the host's
 // characters, the port's range and the extensions.
 std::optional<LdapAddress> parseUrl(const std::string& name, std::string& why) {
@@ -195,6 +202,8 @@ std::optional<LdapAddress> parseUrl(const std::string& name, std::string& why) {
             address.startTls = true;
         } else if (startsWithName(text, "bindname=")) {
             address.bindDn = std::string(text.substr(std::string_view("bindname=").size()));
+        } else if (!address.bindDn.empty() && !critical && looksLikeRdn(text)) {
+            address.bindDnCut = true;
         } else if (critical) {
             why = "a critical URL extension this program does not know: " + std::string(text);
             return std::nullopt;
@@ -247,6 +256,20 @@ int answerDefaults(LDAP* /*ld*/, unsigned /*flags*/, void* /*defaults*/, void* q
         question->len = static_cast<unsigned>(std::strlen(answer));
     }
     return LDAP_SUCCESS;
+}
+
+// What a user can do about a failed bind, when the name suggests it.
+std::string bindHint(std::int32_t code, const LdapAddress& address) {
+    if (code == QXERR_BIND_REFUSED && address.bindDnCut) {
+        return " (the bind DN was cut at a comma: write commas in bindname= as %2c)";
+    }
+    // A TLS port waits for a handshake that a plain connection never starts,
+    // or drops it: the bind is the first request either way.
+    if ((code == QXERR_TIMEOUT || code == QXERR_CONNECTION_LOST) && address.scheme == "ldap" &&
+        !address.startTls) {
+        return " (if the port speaks TLS, it needs ldaps://)";
+    }
+    return {};
 }
 
 }  // namespace
@@ -360,18 +383,39 @@ std::string LdapSource::serverName() const {
 
 namespace {
 
-std::string ldapMessage(LDAP* ld, int rc, const std::string& secret) {
-    std::string text = ldap_err2string(rc);
+// The diagnostic text libldap holds (a server's message, or its own or its
+// TLS library's words), without the brackets its TLS layer puts around some.
+std::string libraryDetail(LDAP* ld, const std::string& secret) {
     char* detail = nullptr;
+    std::string text;
     if (ld != nullptr &&
         ldap_get_option(ld, LDAP_OPT_DIAGNOSTIC_MESSAGE, &detail) == LDAP_SUCCESS &&
         detail != nullptr) {
-        if (*detail != '\0') {
-            text += " (" + shownServerText(detail, secret) + ")";
-        }
+        text = shownServerText(detail, secret);
         ldap_memfree(detail);
     }
+    if (text.size() >= 2 && text.front() == '(' && text.back() == ')') {
+        text = text.substr(1, text.size() - 2);
+    }
     return text;
+}
+
+std::string ldapMessage(LDAP* ld, int rc, const std::string& secret) {
+    const std::string detail = libraryDetail(ld, secret);
+    return std::string(ldap_err2string(rc)) + (detail.empty() ? "" : " (" + detail + ")");
+}
+
+// libldap's TLS layer names the cause of some failures (a host name the
+// certificate does not match); for a certificate that does not verify it
+// knows no more than "unknown error code", so the usual causes are named.
+std::string tlsFailureText(LDAP* ld, int rc, const std::string& secret) {
+    std::string detail = libraryDetail(ld, secret);
+    if (detail.empty() || detail == "unknown error code") {
+        detail =
+            "TLS: the server's certificate did not verify: an issuer not trusted "
+            "(TLS_CACERT, LDAPTLS_CACERT), expired, or issued for another host";
+    }
+    return std::string(ldap_err2string(rc)) + " (" + detail + ")";
 }
 
 // A timeout that libldap's configuration set, or `fallback` seconds when
@@ -565,9 +609,13 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
 
     bool externalBind = false;
     auto fail = [&](int rc, const char* what, int savedErrno = 0) {
-        diagnostic = name_ + ": " + what + ": " + failureText(ld, rc, savedErrno, session_->secret);
-        return openFailure(refinedFailure(rc, savedErrno), address, session_->connectSeconds,
-                           externalBind);
+        const std::int32_t code = openFailure(refinedFailure(rc, savedErrno), address,
+                                              session_->connectSeconds, externalBind);
+        const std::string text = code == QXERR_TLS_FAILURE
+                                     ? tlsFailureText(ld, rc, session_->secret)
+                                     : failureText(ld, rc, savedErrno, session_->secret);
+        diagnostic = name_ + ": " + what + ": " + text;
+        return code;
     };
 
     // Connecting on its own first tells a server that cannot be reached from
@@ -594,7 +642,7 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
                                                                     session_->connectSeconds))) {
                 return fail(rc, "connect");
             }
-            diagnostic = name_ + ": StartTLS: " + ldapMessage(ld, rc, session_->secret);
+            diagnostic = name_ + ": StartTLS: " + tlsFailureText(ld, rc, session_->secret);
             return QXERR_TLS_FAILURE;
         }
     }
@@ -622,7 +670,9 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
     }
     const int savedErrno = errno;
     if (rc != LDAP_SUCCESS) {
-        return failConnected(rc, "bind", savedErrno);
+        const std::int32_t code = failConnected(rc, "bind", savedErrno);
+        diagnostic += bindHint(code, address);
+        return code;
     }
     return QX_SUCCESS;
 }
