@@ -51,7 +51,8 @@ extern "C" void restoreEchoAndEnd(int signal) {
     fallback.sa_handler = SIG_DFL;
     sigemptyset(&fallback.sa_mask);
     sigaction(signal, &fallback, nullptr);
-    raise(signal);  // delivered once the handler returns: the signal is blocked here
+    // Delivered once the handler returns: the signal is blocked until then.
+    static_cast<void>(raise(signal));
     errno = savedErrno;
 }
 
