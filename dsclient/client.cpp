@@ -144,10 +144,11 @@ void closeConnection(std::uint32_t handle) {
 
 std::int32_t openConnection(const std::string& name, bool findable, std::uint32_t& handle) {
     std::unique_ptr<Source> source = dsclient::makeSource(name);
+    State& s = state();
     if (!source) {
+        s.lastError = dsclient::noSourceReason(name);
         return QXERR_NO_SUCH_SERVER;
     }
-    State& s = state();
     if (const std::int32_t code = source->open(s.lastError); code != QX_SUCCESS) {
         return code;
     }
@@ -304,7 +305,11 @@ std::int32_t withBuffer(std::uint32_t context, std::uint32_t buffer, const void*
     if (out == nullptr) {
         return QXERR_INVALID_ARGUMENT;
     }
-    return body(*buf);
+    const std::int32_t code = body(*buf);
+    if (code == QXERR_NAME_TOO_LONG) {
+        s.lastError = buf->longNameNote();
+    }
+    return code;
 }
 
 // The checks of both context-value calls, in the order they answer: a live

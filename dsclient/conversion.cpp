@@ -561,9 +561,20 @@ std::uint32_t syntaxIdOf(const std::string& syntax, const std::string& equality)
         {"8", 9},   {"9", 9},   {"10", 9},  {"50", 10}, {"22", 11}, {"39", 14},
         {"41", 18}, {"38", 20}, {"24", 24}, {"53", 24},
     };
+    // Active-Directory-style servers publish these under their own arc; a
+    // large integer is an INTEGER in Debian's msuser schema, the rest take
+    // the id of the standard syntax they stand closest to.
+    static const std::map<std::string_view, std::uint32_t> kDirectoryIds = {
+        {"1.2.840.113556.1.4.906", 8},  {"1.2.840.113556.1.4.905", 3},
+        {"1.2.840.113556.1.4.1362", 2}, {"1.2.840.113556.1.4.907", 9},
+        {"1.2.840.113556.1.4.903", 9},  {"1.2.840.113556.1.4.904", 9},
+    };
     constexpr std::string_view kPrefix = "1.3.6.1.4.1.1466.115.121.1.";
     if (syntax == "1.3.6.1.1.16.1") {
         return 9;
+    }
+    if (const auto directory = kDirectoryIds.find(syntax); directory != kDirectoryIds.end()) {
+        return directory->second;
     }
     if (syntax.size() <= kPrefix.size() || syntax.compare(0, kPrefix.size(), kPrefix) != 0) {
         return 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +26,8 @@ struct Descriptions {
     std::vector<std::pair<std::string, std::string>> oidMacros;
     // Names of the entries the source holds (the dn of each LDIF entry).
     std::vector<std::string> entries;
+    // How many files were read: none for a folder without schema files.
+    std::size_t filesRead = 0;
 };
 
 }  // namespace dsclient

@@ -1,7 +1,10 @@
 #include "dsclient/filesource.h"
 
+#include <filesystem>
+#include <iostream>
 #include <new>
 #include <string_view>
+#include <system_error>
 #include <utility>
 
 #include "dsclient/conversion.h"
@@ -32,6 +35,19 @@ void noteQuietly(std::string& diagnostic, const char* text) {
     }
 }
 
+// The library reports through codes and the last error text, which the
+// program shows only for a failure; an empty folder is no failure (it
+// lists as NONE), yet almost always a wrong name, so the source says so
+// itself. Padded as the error line is, to cover the status line.
+void noteOnStandardError(std::string text) {
+    constexpr std::size_t statusWidth = 79;
+    if (text.size() < statusWidth) {
+        text.resize(statusWidth, ' ');
+    }
+    std::cout.flush();
+    std::cerr << text << '\n';
+}
+
 }  // namespace
 
 bool isFileSourceName(const std::string& name) {
@@ -50,6 +66,14 @@ std::string fileSourcePath(const std::string& name) {
     return std::string(path);
 }
 
+std::string localSourceHint(const std::string& name) {
+    std::error_code error;
+    if (name.empty() || !std::filesystem::exists(name, error)) {
+        return {};
+    }
+    return " (a local schema file or folder is named file:" + name + ")";
+}
+
 FileSource::FileSource(std::string name) : name_(std::move(name)) {}
 
 std::int32_t FileSource::open(std::string& diagnostic) {
@@ -58,6 +82,9 @@ std::int32_t FileSource::open(std::string& diagnostic) {
         if (const std::int32_t code =
                 readSchemaFiles(fileSourcePath(name_), descriptions, diagnostic)) {
             return code;
+        }
+        if (descriptions.filesRead == 0) {
+            noteOnStandardError(name_ + ": the folder holds no .schema or .ldif file");
         }
         content_ = convertDescriptions(descriptions);
         opened_ = true;

@@ -16,7 +16,15 @@ bool isFileSourceName(const std::string& name);
 // after it dropped; the rest as typed, with no percent-decoding.
 std::string fileSourcePath(const std::string& name);
 
-// Schema files read and converted when the connection opens.
+// For a server name that is no source, or a host that does not resolve:
+// " (a local schema file or folder is named file:NAME)" when a file or
+// folder of that name exists, so the user sees the name they meant; else
+// an empty text.
+std::string localSourceHint(const std::string& name);
+
+// Schema files read and converted when the connection opens. A folder
+// without schema files opens as an empty source, with one line on standard
+// error that says so.
 class FileSource : public Source {
   public:
     explicit FileSource(std::string name);

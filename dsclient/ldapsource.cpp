@@ -21,9 +21,13 @@
 
 #include "dsclient/conversion.h"
 #include "dsclient/descriptions.h"
+#include "dsclient/filesource.h"
+#include "dsclient/ldapcodes.h"
 #include "dsclient/password.h"
+#include "dsclient/servertext.h"
 #include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
+#include "toollib/progress.h"
 
 namespace dsclient {
 
@@ -39,10 +43,6 @@ constexpr int defaultOperationSeconds = 60;
 // without a bound a server decides how much memory the program takes. The
 // subschema entry of a real server is a few megabytes.
 constexpr ber_len_t maxReplyBytes = 128 << 20;
-
-// Text a server sends (its diagnostic messages, the DN its root DSE names)
-// is cut to this before it goes into a diagnostic line.
-constexpr std::size_t maxShownServerText = 200;
 
 constexpr int ldapPort = 389;
 
@@ -148,6 +148,13 @@ std::string fold(std::string text) {
     return text;
 }
 
+// `attr=value`, as the rest of a DN after a raw comma is, and no extension
+// of the x- kind.
+bool looksLikeRdn(std::string_view text) {
+    const std::size_t equals = text.find('=');
+    return equals != std::string_view::npos && equals > 0 && !startsWithName(text, "x-");
+}
+
 // The address a URL names, checked further than libldap does: the host's
 // characters, the port's range and the extensions.
 std::optional<LdapAddress> parseUrl(const std::string& name, std::string& why) {
@@ -195,6 +202,8 @@ std::optional<LdapAddress> parseUrl(const std::string& name, std::string& why) {
             address.startTls = true;
         } else if (startsWithName(text, "bindname=")) {
             address.bindDn = std::string(text.substr(std::string_view("bindname=").size()));
+        } else if (!address.bindDn.empty() && !critical && looksLikeRdn(text)) {
+            address.bindDnCut = true;
         } else if (critical) {
             why = "a critical URL extension this program does not know: " + std::string(text);
             return std::nullopt;
@@ -247,6 +256,20 @@ int answerDefaults(LDAP* /*ld*/, unsigned /*flags*/, void* /*defaults*/, void* q
         question->len = static_cast<unsigned>(std::strlen(answer));
     }
     return LDAP_SUCCESS;
+}
+
+// What a user can do about a failed bind, when the name suggests it.
+std::string bindHint(std::int32_t code, const LdapAddress& address) {
+    if (code == QXERR_BIND_REFUSED && address.bindDnCut) {
+        return " (the bind DN was cut at a comma: write commas in bindname= as %2c)";
+    }
+    // A TLS port waits for a handshake that a plain connection never starts,
+    // or drops it: the bind is the first request either way.
+    if ((code == QXERR_TIMEOUT || code == QXERR_CONNECTION_LOST) && address.scheme == "ldap" &&
+        !address.startTls) {
+        return " (if the port speaks TLS, it needs ldaps://)";
+    }
+    return {};
 }
 
 }  // namespace
@@ -360,53 +383,39 @@ std::string LdapSource::serverName() const {
 
 namespace {
 
-// Server text as it may appear in a one-line diagnostic: the password never,
-// control bytes as \xHH, and no more than maxShownServerText bytes (never
-// cut inside a UTF-8 sequence).
-std::string shownServerText(std::string_view text, const std::string& secret) {
-    std::string scrubbed(text);
-    if (!secret.empty()) {
-        for (std::size_t at = scrubbed.find(secret); at != std::string::npos;
-             at = scrubbed.find(secret, at + 8)) {
-            scrubbed.replace(at, secret.size(), "********");
-        }
-    }
-    std::string shown;
-    for (const char c : scrubbed) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (shown.size() >= maxShownServerText) {
-            while (!shown.empty() && (static_cast<unsigned char>(shown.back()) & 0xC0) == 0x80) {
-                shown.pop_back();
-            }
-            if (!shown.empty() && (static_cast<unsigned char>(shown.back()) & 0x80) != 0) {
-                shown.pop_back();  // the lead byte of the sequence cut off
-            }
-            return shown + " ...";
-        }
-        if (byte < 0x20 || byte == 0x7F) {
-            static constexpr char digits[] = "0123456789ABCDEF";
-            shown += "\\x";
-            shown += digits[byte >> 4];
-            shown += digits[byte & 0xF];
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
-
-std::string ldapMessage(LDAP* ld, int rc, const std::string& secret) {
-    std::string text = ldap_err2string(rc);
+// The diagnostic text libldap holds (a server's message, or its own or its
+// TLS library's words), without the brackets its TLS layer puts around some.
+std::string libraryDetail(LDAP* ld, const std::string& secret) {
     char* detail = nullptr;
+    std::string text;
     if (ld != nullptr &&
         ldap_get_option(ld, LDAP_OPT_DIAGNOSTIC_MESSAGE, &detail) == LDAP_SUCCESS &&
         detail != nullptr) {
-        if (*detail != '\0') {
-            text += " (" + shownServerText(detail, secret) + ")";
-        }
+        text = shownServerText(detail, secret);
         ldap_memfree(detail);
     }
+    if (text.size() >= 2 && text.front() == '(' && text.back() == ')') {
+        text = text.substr(1, text.size() - 2);
+    }
     return text;
+}
+
+std::string ldapMessage(LDAP* ld, int rc, const std::string& secret) {
+    const std::string detail = libraryDetail(ld, secret);
+    return std::string(ldap_err2string(rc)) + (detail.empty() ? "" : " (" + detail + ")");
+}
+
+// libldap's TLS layer names the cause of some failures (a host name the
+// certificate does not match); for a certificate that does not verify it
+// knows no more than "unknown error code", so the usual causes are named.
+std::string tlsFailureText(LDAP* ld, int rc, const std::string& secret) {
+    std::string detail = libraryDetail(ld, secret);
+    if (detail.empty() || detail == "unknown error code") {
+        detail =
+            "TLS: the server's certificate did not verify: an issuer not trusted "
+            "(TLS_CACERT, LDAPTLS_CACERT), expired, or issued for another host";
+    }
+    return std::string(ldap_err2string(rc)) + " (" + detail + ")";
 }
 
 // A timeout that libldap's configuration set, or `fallback` seconds when
@@ -423,56 +432,19 @@ timeval configuredTimeout(LDAP* ld, int option, int fallback) {
     return chosen;
 }
 
-// The code for a failure while connecting or binding.
-std::int32_t openFailure(int rc, const LdapAddress& address, int connectSeconds) {
-    switch (rc) {
-        case LDAP_TIMEOUT:
-            return QXERR_TIMEOUT;
-        case LDAP_NO_MEMORY:
-            return QXERR_OUT_OF_MEMORY;
-        case LDAP_SERVER_DOWN:
-        case LDAP_CONNECT_ERROR:
-            // TLS that fails leaves libldap with no connection, as a server
-            // that cannot be reached does; a port that answers tells them apart.
-            if (address.scheme == "ldaps" &&
-                portAnswers(address.host, address.port, connectSeconds)) {
-                return QXERR_TLS_FAILURE;
-            }
-            return rc == LDAP_CONNECT_ERROR && address.scheme == "ldaps" ? QXERR_TLS_FAILURE
-                                                                         : QXERR_UNREACHABLE;
-        case LDAP_INVALID_CREDENTIALS:
-        case LDAP_INAPPROPRIATE_AUTH:
-        case LDAP_AUTH_METHOD_NOT_SUPPORTED:
-        case LDAP_STRONG_AUTH_REQUIRED:
-        case LDAP_CONFIDENTIALITY_REQUIRED:
-        case LDAP_UNWILLING_TO_PERFORM:
-        case LDAP_INSUFFICIENT_ACCESS:
-        case LDAP_INVALID_DN_SYNTAX:
-        case LDAP_AUTH_UNKNOWN:
-            return QXERR_BIND_REFUSED;
-        default:
-            return QXERR_SERVER_ERROR;
+// The code for a failure while connecting or binding (`sasl`: a SASL
+// EXTERNAL bind).
+std::int32_t openFailure(int rc, const LdapAddress& address, int connectSeconds, bool sasl) {
+    if (rc != LDAP_SERVER_DOWN && rc != LDAP_CONNECT_ERROR) {
+        return bindFailureCode(rc, sasl);
     }
-}
-
-// The code for a failure while reading the schema.
-std::int32_t readFailure(int rc) {
-    switch (rc) {
-        case LDAP_TIMEOUT:
-        case LDAP_TIMELIMIT_EXCEEDED:
-            return QXERR_TIMEOUT;
-        case LDAP_NO_MEMORY:
-            return QXERR_OUT_OF_MEMORY;
-        case LDAP_SERVER_DOWN:
-        case LDAP_CONNECT_ERROR:
-            return QXERR_CONNECTION_LOST;
-        case LDAP_INSUFFICIENT_ACCESS:
-            return QXERR_ACCESS_DENIED;
-        case LDAP_NO_SUCH_OBJECT:
-            return QXERR_NO_SUBSCHEMA;
-        default:
-            return QXERR_SERVER_ERROR;
+    // TLS that fails leaves libldap with no connection, as a server that
+    // cannot be reached does; a port that answers tells them apart.
+    if (address.scheme == "ldaps" && portAnswers(address.host, address.port, connectSeconds)) {
+        return QXERR_TLS_FAILURE;
     }
+    return rc == LDAP_CONNECT_ERROR && address.scheme == "ldaps" ? QXERR_TLS_FAILURE
+                                                                 : QXERR_UNREACHABLE;
 }
 
 // libldap reports a reply over maxReplyBytes, or a length no reply can
@@ -509,6 +481,7 @@ timeval timeLeft(Clock::time_point deadline) {
 // no memory, and is stopped by the time limit like one that sends nothing.
 int searchBase(LDAP* ld, const std::string& base, const char* filter, char** attrs, timeval limit,
                Message& entry, int& savedErrno) {
+    flushProgress();
     savedErrno = 0;
     int id = 0;
     if (const int rc = ldap_search_ext(ld, base.c_str(), LDAP_SCOPE_BASE, filter, attrs, 0, nullptr,
@@ -589,6 +562,9 @@ int forEachAttribute(LDAP* ld, LDAPMessage* entry,
 
 std::int32_t LdapSource::open(std::string& diagnostic) {
     const QuietPipe quiet;
+    // Resolving, connecting and binding may each wait for the network: the
+    // terminal shows meanwhile what was done before, not turns held back.
+    flushProgress();
     address_ = parseLdapName(name_, diagnostic);
     if (!address_) {
         diagnostic = name_ + ": " + diagnostic;
@@ -604,7 +580,7 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
             freeaddrinfo(found);
         }
         if (resolved != 0) {
-            diagnostic = name_ + ": " + gai_strerror(resolved);
+            diagnostic = name_ + ": " + gai_strerror(resolved) + localSourceHint(name_);
             return resolved == EAI_MEMORY ? QXERR_OUT_OF_MEMORY : QXERR_NO_SUCH_HOST;
         }
     }
@@ -631,9 +607,15 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
         ber_sockbuf_ctrl(sockbuf, LBER_SB_OPT_SET_MAX_INCOMING, &most);
     }
 
+    bool externalBind = false;
     auto fail = [&](int rc, const char* what, int savedErrno = 0) {
-        diagnostic = name_ + ": " + what + ": " + failureText(ld, rc, savedErrno, session_->secret);
-        return openFailure(refinedFailure(rc, savedErrno), address, session_->connectSeconds);
+        const std::int32_t code = openFailure(refinedFailure(rc, savedErrno), address,
+                                              session_->connectSeconds, externalBind);
+        const std::string text = code == QXERR_TLS_FAILURE
+                                     ? tlsFailureText(ld, rc, session_->secret)
+                                     : failureText(ld, rc, savedErrno, session_->secret);
+        diagnostic = name_ + ": " + what + ": " + text;
+        return code;
     };
 
     // Connecting on its own first tells a server that cannot be reached from
@@ -660,7 +642,7 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
                                                                     session_->connectSeconds))) {
                 return fail(rc, "connect");
             }
-            diagnostic = name_ + ": StartTLS: " + ldapMessage(ld, rc, session_->secret);
+            diagnostic = name_ + ": StartTLS: " + tlsFailureText(ld, rc, session_->secret);
             return QXERR_TLS_FAILURE;
         }
     }
@@ -679,6 +661,7 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
         rc = ldap_sasl_bind_s(ld, address.bindDn.c_str(), LDAP_SASL_SIMPLE, &credentials, nullptr,
                               nullptr, nullptr);
     } else if (address.scheme == "ldapi") {
+        externalBind = true;
         rc = ldap_sasl_interactive_bind_s(ld, nullptr, "EXTERNAL", nullptr, nullptr,
                                           LDAP_SASL_QUIET, answerDefaults, nullptr);
     } else {
@@ -687,7 +670,9 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
     }
     const int savedErrno = errno;
     if (rc != LDAP_SUCCESS) {
-        return failConnected(rc, "bind", savedErrno);
+        const std::int32_t code = failConnected(rc, "bind", savedErrno);
+        diagnostic += bindHint(code, address);
+        return code;
     }
     return QX_SUCCESS;
 }
@@ -701,7 +686,7 @@ std::int32_t LdapSource::fetch(SchemaContent& content, std::string& diagnostic) 
     LDAP* ld = session_->ld;
     auto fail = [&](int rc, const std::string& what, int savedErrno = 0) {
         diagnostic = name_ + ": " + what + ": " + failureText(ld, rc, savedErrno, session_->secret);
-        return readFailure(refinedFailure(rc, savedErrno));
+        return readFailureCode(refinedFailure(rc, savedErrno));
     };
     int savedErrno = 0;
 

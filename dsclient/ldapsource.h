@@ -19,6 +19,9 @@ struct LdapAddress {
     std::string url;        // what libldap is handed: scheme, host and port only
     std::string bindDn;     // from the bindname extension; empty: no DN to bind as
     bool startTls = false;  // the StartTLS extension, critical or not
+    // The bindname extension went on after a raw comma, which ends an
+    // extension in a URL: the DN was cut there.
+    bool bindDnCut = false;
 };
 
 // True when `name` has the form of a directory server's name: an ldap://,

@@ -1,9 +1,12 @@
 #include "dsclient/password.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
+#include <cerrno>
 #include <map>
 
 namespace dsclient {
@@ -28,6 +31,31 @@ std::optional<std::string> readLine(int fd) {
     return line;
 }
 
+// What a signal that ends the program at the prompt must put back. Only one
+// prompt is open at a time, and the handler reads nothing but these.
+int echoFd = -1;
+termios echoSaved{};
+
+constexpr std::array<int, 4> endingSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// Ctrl-C or a SIGTERM at the prompt would otherwise leave the user's shell
+// without echo. Async-signal-safe calls only: the terminal is put back and
+// the signal raised again with its default action, which ends the program
+// as it would have ended.
+extern "C" void restoreEchoAndEnd(int signal) {
+    const int savedErrno = errno;
+    if (echoFd >= 0) {
+        tcsetattr(echoFd, TCSANOW, &echoSaved);
+    }
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(signal, &fallback, nullptr);
+    // Delivered once the handler returns: the signal is blocked until then.
+    static_cast<void>(raise(signal));
+    errno = savedErrno;
+}
+
 // The terminal with echo turned off while the object lives.
 class SilentTerminal {
   public:
@@ -36,6 +64,7 @@ class SilentTerminal {
             termios silent = saved_;
             silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
             silent.c_lflag |= ECHONL;
+            guardEcho();
             restore_ = tcsetattr(fd_, TCSAFLUSH, &silent) == 0;
         }
     }
@@ -43,6 +72,7 @@ class SilentTerminal {
         if (restore_) {
             tcsetattr(fd_, TCSAFLUSH, &saved_);
         }
+        unguardEcho();
         if (fd_ >= 0) {
             close(fd_);
         }
@@ -61,9 +91,39 @@ class SilentTerminal {
     }
 
   private:
+    // A signal that was ignored when the prompt opened stays ignored.
+    void guardEcho() {
+        echoSaved = saved_;
+        echoFd = fd_;
+        struct sigaction handler {};
+        handler.sa_handler = restoreEchoAndEnd;
+        sigemptyset(&handler.sa_mask);
+        for (int signal : endingSignals) {
+            sigaddset(&handler.sa_mask, signal);
+        }
+        for (std::size_t k = 0; k < endingSignals.size(); ++k) {
+            sigaction(endingSignals[k], nullptr, &previous_[k]);
+            if (previous_[k].sa_handler != SIG_IGN) {
+                sigaction(endingSignals[k], &handler, nullptr);
+            }
+        }
+        guarded_ = true;
+    }
+    void unguardEcho() {
+        if (!guarded_) {
+            return;
+        }
+        for (std::size_t k = 0; k < endingSignals.size(); ++k) {
+            sigaction(endingSignals[k], &previous_[k], nullptr);
+        }
+        echoFd = -1;
+    }
+
     int fd_;
     termios saved_{};
     bool restore_ = false;
+    bool guarded_ = false;
+    std::array<struct sigaction, endingSignals.size()> previous_{};
 };
 
 }  // namespace

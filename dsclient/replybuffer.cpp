@@ -1,9 +1,11 @@
 #include "dsclient/replybuffer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <utility>
 
+#include "dsclient/servertext.h"
 #include "dscontext/dsclient.h"
 
 namespace dsclient {
@@ -149,6 +151,8 @@ std::int32_t ReplyBuffer::takeName(std::size_t& at, char* name) {
         return QXERR_WRONG_ITEM;
     }
     if (length > QX_MAX_NAME_LEN) {
+        // Enough of it to be recognised; the note cuts it shorter still.
+        longName_.assign(reinterpret_cast<const char*>(text), std::min<std::size_t>(length, 256));
         return QXERR_NAME_TOO_LONG;
     }
     if (length != 0) {
@@ -203,18 +207,31 @@ std::int32_t ReplyBuffer::getNamed(char tag, std::size_t words,
     return code;
 }
 
+// A reader that stops at a name too long should be able to say which one,
+// among thousands of definitions.
+void ReplyBuffer::noteLongName(std::int32_t code, const std::string& what) {
+    if (code == QXERR_NAME_TOO_LONG) {
+        longNameNote_ = what + " is longer than " + std::to_string(QX_MAX_NAME_LEN) +
+                        " bytes: " + shownServerText(longName_, {});
+    }
+}
+
 std::int32_t ReplyBuffer::getClass(char* name, std::uint32_t& flags) {
     std::array<std::uint32_t, 2> values{};
     const std::int32_t code = getNamed(classTag, 1, values, name);
     if (code == QX_SUCCESS) {
         flags = values[0];
+        currentClass_ = name;
     }
+    noteLongName(code, "a class name");
     return code;
 }
 
 std::int32_t ReplyBuffer::getItem(char* name) {
     std::array<std::uint32_t, 2> values{};
-    return getNamed(itemTag, 0, values, name);
+    const std::int32_t code = getNamed(itemTag, 0, values, name);
+    noteLongName(code, "a name in class " + shownServerText(currentClass_, {}));
+    return code;
 }
 
 std::int32_t ReplyBuffer::getAttr(char* name, std::uint32_t& flags, std::uint32_t& syntaxId) {
@@ -224,6 +241,7 @@ std::int32_t ReplyBuffer::getAttr(char* name, std::uint32_t& flags, std::uint32_
         flags = values[0];
         syntaxId = values[1];
     }
+    noteLongName(code, "an attribute name");
     return code;
 }
 
@@ -233,6 +251,7 @@ std::int32_t ReplyBuffer::getSyntax(char* name, std::uint16_t& flags) {
     if (code == QX_SUCCESS) {
         flags = static_cast<std::uint16_t>(values[0]);
     }
+    noteLongName(code, "a syntax name");
     return code;
 }
 

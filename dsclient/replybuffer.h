@@ -46,6 +46,11 @@ class ReplyBuffer {
     std::int32_t getAttr(char* name, std::uint32_t& flags, std::uint32_t& syntaxId);
     std::int32_t getSyntax(char* name, std::uint16_t& flags);
 
+    // After a Get call answered QXERR_NAME_TOO_LONG: one line naming the
+    // name passed over (cut, control bytes shown) and, for a class's item,
+    // its class.
+    const std::string& longNameNote() const { return longNameNote_; }
+
   private:
     void putTag(char tag);
     void put32(std::uint32_t value);
@@ -61,11 +66,15 @@ class ReplyBuffer {
     std::int32_t takeName(std::size_t& at, char* name);
     std::int32_t getNamed(char tag, std::size_t words, std::array<std::uint32_t, 2>& values,
                           char* name);
+    void noteLongName(std::int32_t code, const std::string& what);
 
     std::size_t capacity_;
     std::vector<unsigned char> bytes_;
     std::size_t cursor_ = 0;
     std::uint32_t partCount_ = 0;
+    std::string currentClass_;  // the last class handed out, for its items
+    std::string longName_;
+    std::string longNameNote_;
 };
 
 }  // namespace dsclient

@@ -13,6 +13,7 @@
 #include <iterator>
 #include <memory>
 #include <new>
+#include <set>
 #include <sstream>
 #include <string_view>
 #include <system_error>
@@ -418,8 +419,33 @@ bool isSchemaFileName(std::string_view name) {
 }
 
 std::int32_t readFile(const std::string& file, Descriptions& out, std::string& diagnostic) {
+    ++out.filesRead;
     return endsWithName(file, ".ldif") ? readLdif(file, out, diagnostic)
                                        : readStatements(file, out, diagnostic);
+}
+
+// Debian and others ship each schema both as NAME.schema and as NAME.ldif;
+// read both and every definition of a folder would be listed twice.
+void dropLdifTwins(std::vector<std::string>& names) {
+    const auto foldedStem = [](const std::string& name, std::string_view suffix) {
+        std::string stem = name.substr(0, name.size() - suffix.size());
+        for (char& c : stem) {
+            c = foldName(c);
+        }
+        return stem;
+    };
+    std::set<std::string> schemaStems;
+    for (const std::string& name : names) {
+        if (endsWithName(name, ".schema")) {
+            schemaStems.insert(foldedStem(name, ".schema"));
+        }
+    }
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [&](const std::string& name) {
+                                   return endsWithName(name, ".ldif") &&
+                                          schemaStems.count(foldedStem(name, ".ldif")) != 0;
+                               }),
+                names.end());
 }
 
 std::int32_t readFolder(const std::string& folder, Descriptions& out, std::string& diagnostic) {
@@ -437,6 +463,7 @@ std::int32_t readFolder(const std::string& folder, Descriptions& out, std::strin
         }
     }
     std::sort(names.begin(), names.end());
+    dropLdifTwins(names);
     const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
     for (const std::string& name : names) {
         if (const std::int32_t code = readFile(prefix + name, out, diagnostic)) {

@@ -38,6 +38,9 @@ class Source {
 // Null when the name is no form this library knows (QXERR_NO_SUCH_SERVER).
 std::unique_ptr<Source> makeSource(const std::string& name);
 
+// Why `name` is no source, for the diagnostic of QXERR_NO_SUCH_SERVER.
+std::string noSourceReason(const std::string& name);
+
 // The key under which an open connection to `name` is found again: names of
 // one source give one key (a file path compared exactly, a host name without
 // regard to letter case).

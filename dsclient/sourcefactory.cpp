@@ -22,6 +22,17 @@ std::unique_ptr<Source> makeSource(const std::string& name) {
     return nullptr;
 }
 
+std::string noSourceReason(const std::string& name) {
+    if (isLdapName(name)) {
+        return name + ": no such server";  // only the in-memory directory gets here
+    }
+    // A path typed without file: is the usual slip; only a word with a
+    // slash can be one, as a bare word may as well be a host.
+    const std::string hint =
+        name.find('/') != std::string::npos ? localSourceHint(name) : std::string();
+    return name + ": not a host name, URL or schema file name" + hint;
+}
+
 std::string connectionKey(const std::string& name) {
     if (memory::findServer(name) == nullptr && isFileSourceName(name)) {
         return "file:" + fileSourcePath(name);

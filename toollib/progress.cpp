@@ -109,11 +109,15 @@ void blankStatusLine() noexcept {
     }
 }
 
+void flushProgress() {
+    std::cout.flush();
+    writeGathered();
+}
+
 void updateMsg(const std::string& msg) {
     // Listing text written so far goes out first, so that on a shared terminal
     // the status line never lands in the middle of it; so do gathered turns.
-    std::cout.flush();
-    writeGathered();
+    flushProgress();
     // A name may hold control bytes: on a terminal they are shown, not obeyed.
     const std::string shown = shownOnTerminal(std::cerr) ? terminalSafe(msg) : msg;
     std::string line = "  " + shown.substr(0, width);

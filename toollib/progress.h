@@ -17,6 +17,11 @@ void updateMsg(const std::string& msg);
 // last words of a run whose memory ran out.
 void blankStatusLine() noexcept;
 
+// Writes the spinner turns gathered so far, and standard output before them,
+// so that the terminal shows the current state before the program waits on
+// something slow, such as a server.
+void flushProgress();
+
 // While one is alive, the spinner's turns are gathered and written a few
 // thousand at a time, each no later than a twentieth of a second after it
 // was made, and all of them when the last one ends: a reader that turns the

@@ -268,10 +268,59 @@ TEST_F(Client, NamesOf65BytesPassAndLongerOnesAreRefusedNeverCut) {
     std::strcpy(name, "kept");
     EXPECT_EQ(QXDSGetAttrDef(session.context, session.buffer, name, &info), QXERR_NAME_TOO_LONG);
     EXPECT_STREQ(name, "kept");
+    std::string note(200, '\0');
+    note.resize(QXGetLastErrorText(note.data(), note.size()));
+    EXPECT_EQ(note, "an attribute name is longer than 65 bytes: " + std::string(66, 'b'));
     EXPECT_EQ(QXDSGetAttrDef(session.context, session.buffer, name, &info), 0);
     EXPECT_STREQ(name, "after");
     EXPECT_EQ(info.attrSyntaxID, QX_NO_SYNTAX);
     EXPECT_EQ(QXDSGetAttrDef(session.context, session.buffer, name, &info), QXERR_NO_MORE_ITEMS);
+}
+
+TEST(ReplyBuffer, ANameTooLongIsNamedWithItsKindAndClass) {
+    using dsclient::ReplyBuffer;
+    const std::string longName = "x" + std::string(70, 'y');
+    const std::string limit = " is longer than 65 bytes: ";
+    struct Case {
+        ReplyBuffer::Kind kind;
+        std::string note;
+    };
+    const std::vector<Case> cases{
+        {ReplyBuffer::Kind::classes, "a class name" + limit + longName},
+        {ReplyBuffer::Kind::classes, "a name in class holder" + limit + longName},
+        {ReplyBuffer::Kind::attrs, "an attribute name" + limit + longName},
+        {ReplyBuffer::Kind::syntaxes, "a syntax name" + limit + longName},
+    };
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+        SCOPED_TRACE(k);
+        ReplyBuffer buf(QX_REPLY_BUF_SIZE);
+        buf.startPart(cases[k].kind);
+        char name[QX_NAME_BUF_SIZE];
+        std::uint32_t count = 0, flags = 0, syntax = 0;
+        std::uint16_t syntaxFlags = 0;
+        std::int32_t code = 0;
+        if (k == 0) {
+            buf.append(ClassDefinition{longName, 0, {}});
+            buf.getCount(cases[k].kind, count);
+            code = buf.getClass(name, flags);
+        } else if (k == 1) {
+            buf.append(ClassDefinition{"holder", 0, {{{longName}, {}, {}, {}, {}}}});
+            buf.getCount(cases[k].kind, count);
+            ASSERT_EQ(buf.getClass(name, flags), 0);
+            ASSERT_EQ(buf.getItemCount(count), 0);
+            code = buf.getItem(name);
+        } else if (k == 2) {
+            buf.append(dsclient::AttrDefinition{longName, 0, 3});
+            buf.getCount(cases[k].kind, count);
+            code = buf.getAttr(name, flags, syntax);
+        } else {
+            buf.append(dsclient::SyntaxDefinition{longName, 0});
+            buf.getCount(cases[k].kind, count);
+            code = buf.getSyntax(name, syntaxFlags);
+        }
+        EXPECT_EQ(code, QXERR_NAME_TOO_LONG);
+        EXPECT_EQ(buf.longNameNote(), cases[k].note);
+    }
 }
 
 TEST_F(Client, AnswersThroughAReferralNameTheConnectionThatAnswered) {

@@ -5,7 +5,14 @@
 #include "dsclient/ldapsource.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
 
 #include <string>
 #include <vector>
@@ -13,6 +20,9 @@
 #include <gtest/gtest.h>
 
 #include "dsclient/password.h"
+#include "dscontext/dsclient.h"
+#include "support/capture.h"
+#include "toollib/progress.h"
 
 namespace {
 
@@ -115,6 +125,78 @@ TEST(BindPassword, TakenOncePerDnFromStandardInputLineByLine) {
     EXPECT_EQ(b, "second");
     EXPECT_EQ(rest, "left for others\n") << "nothing past the line is taken";
     EXPECT_EQ(dsclient::bindPassword("cn=c"), std::nullopt) << "standard input at its end";
+}
+
+// A child asks for a password on a pseudo-terminal of its own and is ended
+// by a signal at the prompt: the terminal has its echo back, and the child
+// ended by that signal as it would have without the prompt.
+TEST(BindPassword, ASignalAtThePromptLeavesTheTerminalsEchoOn) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(strsignal(signal));
+        const int master = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(master, 0);
+        ASSERT_EQ(grantpt(master), 0);
+        ASSERT_EQ(unlockpt(master), 0);
+        const std::string slavePath = ptsname(master);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            setsid();  // the terminal opened next becomes the child's own
+            const int slave = open(slavePath.c_str(), O_RDWR);
+            dup2(slave, STDIN_FILENO);
+            dsclient::bindPassword("cn=admin");
+            _exit(0);
+        }
+        std::string seen;
+        char buf[256];
+        for (ssize_t got = 0;
+             seen.find(": ") == std::string::npos && (got = read(master, buf, sizeof buf)) > 0;) {
+            seen.append(buf, static_cast<std::size_t>(got));
+        }
+        EXPECT_EQ(seen, "Password for cn=admin: ");
+        const int slave = open(slavePath.c_str(), O_RDWR | O_NOCTTY);
+        termios mode{};
+        ASSERT_EQ(tcgetattr(slave, &mode), 0);
+        EXPECT_EQ(mode.c_lflag & ECHO, 0u) << "echo is off at the prompt";
+
+        kill(pid, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        ASSERT_EQ(tcgetattr(slave, &mode), 0);
+        EXPECT_NE(mode.c_lflag & ECHO, 0u) << "echo is back";
+        close(slave);
+        close(master);
+    }
+}
+
+// A loopback port that refuses connections: one the kernel handed out and
+// nobody listens on any more.
+int closedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    close(fd);
+    return port;
+}
+
+TEST(LdapSource, GatheredSpinnerTurnsAreWrittenBeforeTheServerIsAsked) {
+    const int port = closedPort();
+    ASSERT_NE(port, 0);
+    StreamCapture err(std::cerr);
+    SpinnerBatch batch;
+    whirlyGig();
+    dsclient::LdapSource source("127.0.0.1:" + std::to_string(port));
+    std::string diagnostic;
+    EXPECT_EQ(source.open(diagnostic), QXERR_UNREACHABLE) << diagnostic;
+    EXPECT_EQ(err.text().size(), 2u) << "the turn went out while the batch still lasts";
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -279,6 +280,31 @@ TEST(SchemaFiles, FolderReadsItsSchemaFilesInNameOrder) {
     EXPECT_EQ(diagnostic, folder.string() + "/f.schema:1: unknown keyword 'bogus'");
 }
 
+TEST(SchemaFiles, FolderPassesOverTheLdifTwinOfASchemaFile) {
+    ScopedTempDir dir;
+    const fs::path folder = dir.path() / "both";
+    fs::create_directory(folder);
+    const std::string ldif = "dn: cn=x\nolcAttributeTypes: {0}( 2.";
+    dir.write("both/core.schema", "attributetype ( 1.1 )\n");
+    dir.write("both/core.ldif", ldif + "1 )\n");
+    dir.write("both/Site.SCHEMA", "attributetype ( 1.2 )\n");
+    dir.write("both/site.ldif", ldif + "2 )\n");
+    dir.write("both/only.ldif", ldif + "3 )\n");
+    dir.write("both/core.ldif.schema", "attributetype ( 1.4 )\n");
+    dir.write("both/score.ldif", ldif + "5 )\n");
+
+    Descriptions out;
+    std::string diagnostic;
+    ASSERT_EQ(readSchemaFiles(folder.string(), out, diagnostic), 0) << diagnostic;
+    EXPECT_EQ(texts(out.attributeTypes),
+              (Texts{"( 1.2 )", "( 1.4 )", "( 1.1 )", "( 2.3 )", "( 2.5 )"}));
+
+    // Named on its own, the twin is read.
+    Descriptions alone;
+    ASSERT_EQ(readSchemaFiles((folder / "core.ldif").string(), alone, diagnostic), 0);
+    EXPECT_EQ(texts(alone.attributeTypes), (Texts{"( 2.1 )"}));
+}
+
 TEST(SchemaFiles, MissingOrUnreadableSourcesCannotOpen) {
     ScopedTempDir dir;
     const std::string plain = dir.write("plain.schema", "x").string();
@@ -367,11 +393,19 @@ TEST(SchemaFiles, DebianSchemasReadAndTwinsAgree) {
             EXPECT_EQ(a.syntaxes.definitions[i].flags, b.syntaxes.definitions[i].flags) << schema;
         }
     }
-    // The whole folder is one source too.
+    // The whole folder is one source too, each schema read once.
     std::string diagnostic;
     const SchemaContent all = readAndConvert(kDebianSchemas, diagnostic);
     EXPECT_EQ(all.classes.code, 0) << all.classes.diagnostic;
     EXPECT_EQ(all.attrs.code, 0) << all.attrs.diagnostic;
+    std::set<std::string> attrNames;
+    for (const AttrDefinition& attr : all.attrs.definitions) {
+        EXPECT_TRUE(attrNames.insert(attr.name).second) << attr.name << " listed twice";
+    }
+    std::set<std::string> classNames;
+    for (const ClassDefinition& cls : all.classes.definitions) {
+        EXPECT_TRUE(classNames.insert(cls.name).second) << cls.name << " listed twice";
+    }
 }
 
 }  // namespace

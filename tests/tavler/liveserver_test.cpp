@@ -188,6 +188,49 @@ TEST_F(LiveServers, TlsAndBindsAreCheckedNeverSkipped) {
     EXPECT_EQ(twice.out.find("Could not attach"), std::string::npos) << twice.out;
 }
 
+// Failures a user can act on say what to do, on standard error.
+TEST_F(LiveServers, FailedAttachesNameTheirCause) {
+    SlapdOptions options = loadedWith({"core"});
+    options.tls = true;
+    SlapdServer server(options);
+    ASSERT_TRUE(server.running()) << server.error();
+    const std::string untrusted = "LDAPTLS_CACERT=" + server.badCaFile();
+    const std::string plainToTls = "ldap://127.0.0.1:" + std::to_string(server.tlsPort());
+    const std::string kUnverified =
+        "(TLS: the server's certificate did not verify: an issuer not trusted (TLS_CACERT, "
+        "LDAPTLS_CACERT), expired, or issued for another host)";
+    struct Case {
+        std::string name;
+        std::vector<std::string> settings;
+        std::string input;
+        std::string code;
+        std::string note;  // part of the line on standard error
+    };
+    const std::vector<Case> cases{
+        {server.ldapsUrl(), {untrusted}, "", "-317:fffffec3", kUnverified},
+        {server.ldapUrl() + "/????StartTLS", {untrusted}, "", "-317:fffffec3", kUnverified},
+        {server.ldapUrl() + "/????bindname=cn=admin,dc=example,dc=com",
+         {},
+         "secret\n",
+         "-318:fffffec2",
+         "(the bind DN was cut at a comma: write commas in bindname= as %2c)"},
+        // slapd drops the connection; other servers wait until the timeout.
+        {plainToTls,
+         {"LDAPTIMEOUT=2", "LDAPNETWORK_TIMEOUT=2"},
+         "",
+         "-322:fffffebe",
+         "(if the port speaks TLS, it needs ldaps://)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RunResult result = run({c.name, "/S"}, c.settings, c.input);
+        EXPECT_EQ(result.out, "Could not attach to server " + upper(c.name) +
+                                  ".  QXCCOpenConnByName returned " + c.code + "\n");
+        EXPECT_NE(result.err.find(c.note), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find("(("), std::string::npos) << result.err;
+    }
+}
+
 TEST_F(LiveServers, ChangedDefinitionsShowInTheDifferenceSections) {
     const std::string before =
         "attributetype ( 1.3.6.1.4.1.99999.1.1 NAME 'siteCode' SUP name SINGLE-VALUE )\n"

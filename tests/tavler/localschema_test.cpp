@@ -112,4 +112,43 @@ TEST(LocalSchemaFiles, AListingSavedAsAReferenceFileComparesEqualToItsSource) {
     EXPECT_EQ(all.status, 1);
 }
 
+// Names that meant a local file or folder but are read as something else,
+// and a folder that holds nothing to read: each says so on standard error.
+TEST(LocalSchemaFiles, NamesThatMissTheirFilesSayWhy) {
+    ScopedTempDir work;
+    fs::create_directory(work.path() / "schemas.invalid");
+    fs::create_directory(work.path() / "docs");
+    work.write("schemas.invalid/core.schema", readFile(debianSchemas / "core.schema"));
+    work.write("docs/readme.txt", "no schema here\n");
+    const std::string hint = " (a local schema file or folder is named file:";
+    struct Case {
+        std::string name;
+        std::string out;   // the whole of standard output
+        std::string note;  // a line of standard error
+    };
+    const std::vector<Case> cases{
+        // A host name that does not resolve, and a folder of that name.
+        {"schemas.invalid",
+         "Could not attach to server SCHEMAS.INVALID.  QXCCOpenConnByName returned "
+         "-315:fffffec5\n",
+         hint + "schemas.invalid)"},
+        {"./schemas.invalid",
+         "Could not attach to server ./SCHEMAS.INVALID.  QXCCOpenConnByName returned "
+         "-301:fffffed3\n",
+         "./schemas.invalid: not a host name, URL or schema file name" + hint +
+             "./schemas.invalid)"},
+        {"../missing/x",
+         "Could not attach to server ../MISSING/X.  QXCCOpenConnByName returned -301:fffffed3\n",
+         "../missing/x: not a host name, URL or schema file name  "},
+        {"file:docs", "\tNONE\n", "file:docs: the folder holds no .schema or .ldif file  "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RunResult run = runProgram(work.path(), {c.name, "/C"});
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.status, c.out.find("Could not") == 0 ? 1 : 0);
+        EXPECT_NE(run.err.find(c.note), std::string::npos) << run.err;
+    }
+}
+
 }  // namespace

@@ -62,3 +62,19 @@ TEST(SpinnerBatch, TheStatusLineComesAfterTheTurnsGatheredBeforeIt) {
     EXPECT_EQ(err.text(),
               turns(first, 2) + std::string(79, ' ') + "\r" + turns((first + 2) % 4, 1));
 }
+
+TEST(SpinnerBatch, FlushingWritesTheTurnsGatheredSoFarAndTheBatchGoesOn) {
+    const std::size_t first = nextSpinnerIndex();
+    StreamCapture err(std::cerr);
+    {
+        SpinnerBatch batch;
+        whirlyGig();
+        whirlyGig();
+        flushProgress();
+        EXPECT_EQ(err.text(), turns(first, 2));
+        flushProgress();
+        whirlyGig();
+        EXPECT_EQ(err.text(), turns(first, 2)) << "turns after the flush are gathered again";
+    }
+    EXPECT_EQ(err.text(), turns(first, 3));
+}
