@@ -2,7 +2,9 @@
 // and reads definition name lines and their indented sub-lines.
 
 #include <array>
+#include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -46,17 +48,40 @@ std::optional<ClassType> classSubHeaderOf(std::string_view line) {
     return std::nullopt;
 }
 
+// The list that the last sub-header opened, and how deep that sub-header
+// stood. It stays open across definition names, as members of a class may
+// continue the list of the class before.
+template <class List>
+class OpenList {
+  public:
+    // True when a line `indent` deep is an item of the open list whatever it
+    // reads: a member may be named like a sub-header ("flags" is an attribute
+    // of some schemas), and its listing writes it deeper than the sub-header.
+    bool holds(std::size_t indent) const { return list && indent > depth; }
+    void open(List which, std::size_t indent) {
+        list = which;
+        depth = indent;
+    }
+    const std::optional<List>& current() const { return list; }
+
+  private:
+    std::optional<List> list;
+    std::size_t depth = 0;
+};
+
 // Reads the section under `header` up to either of the stop headers, an
 // indented line where a name is due, or the end of the file, into
 // `collection`. `makeDef` builds a definition from its name line,
-// `readSubLine` applies one indented line to it, `completeDef` is called
-// after its last one, and `completeAll` takes the definitions gathered in
-// file order once the section has been read and gives them in name order,
-// equal names in file order.
+// `readSubLine` applies one indented line, with its depth, to it,
+// `completeDef` is called after its last one, and `completeAll` takes the
+// definitions gathered in file order once the section has been read and
+// gives them in name order, equal names in file order. On failure `failure`
+// says why, for the message that names the file.
 template <class Def, class MakeDef, class ReadSubLine, class CompleteDef, class CompleteAll>
 bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const char* stop1,
                  const char* stop2, MakeDef makeDef, ReadSubLine readSubLine,
-                 CompleteDef completeDef, CompleteAll completeAll, ExtendedArray<Def>& collection) {
+                 CompleteDef completeDef, CompleteAll completeAll, ExtendedArray<Def>& collection,
+                 std::string& failure) {
     std::optional<SpinnerBatch> spinning;
     if (whirly) {
         spinning.emplace();
@@ -71,6 +96,8 @@ bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const c
             }
             if (held->found) {
                 collection.AddAll(held->defs);
+            } else {
+                failure = held->failure;
             }
             return held->found;
         }
@@ -80,25 +107,31 @@ bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const c
     // Definitions are gathered first and sorted in at the end, so that a huge
     // file in no particular order does not cost quadratic time.
     ChunkedList<Def> gathered;
-    const auto finish = [&](bool found) {
+    const auto finish = [&](std::string why) {
+        const bool found = why.empty();
         std::vector<Def> read = completeAll(gathered);
         if (keep) {
-            cache.keep(*id, {found, read});
+            cache.keep(*id, {found, read, why});
         }
         if (found) {
             collection.AddAll(std::move(read));
+        } else {
+            failure = std::move(why);
         }
         return found;
     };
     tsp.rememberLines(sectionHeaders());
     tsp.rewind();
-    if (!tsp.getLine(header) || !tsp.nextLine()) {
-        return finish(false);
+    if (!tsp.getLine(header)) {
+        return finish(std::string("no \"") + header + "\" section");
+    }
+    if (!tsp.nextLine()) {
+        return finish(std::string("nothing follows the \"") + header + "\" header");
     }
     for (;;) {
         if (tsp.wasWhite || namesEqual(tsp.lineView(), stop1) ||
             namesEqual(tsp.lineView(), stop2)) {
-            return finish(true);
+            return finish({});
         }
         if (whirly) {
             whirlyGig();
@@ -108,13 +141,13 @@ bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const c
         // last definition has no sub-lines must read back complete.
         bool more = tsp.nextLine();
         while (more && tsp.wasWhite) {
-            readSubLine(def, tsp.lineView());
+            readSubLine(def, tsp.lineView(), tsp.indent);
             more = tsp.nextLine();
         }
         completeDef(def);
         gathered.push_back(std::move(def));
         if (!more) {
-            return finish(true);
+            return finish({});
         }
     }
 }
@@ -122,9 +155,9 @@ bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const c
 }  // namespace
 
 bool Schema::readClassDefs(TextStreamParser& tsp) {
-    // The list a sub-header selects stays selected across class names: members
-    // seen before the section's first sub-header have no list and are passed over.
-    std::optional<ClassType> classtype;
+    // Members seen before the section's first sub-header have no list and are
+    // passed over.
+    OpenList<ClassType> openList;
     // Each list of a class in one piece, after the classes are in order: the
     // same lists as adding members one by one, without growing each list
     // member by member.
@@ -132,11 +165,14 @@ bool Schema::readClassDefs(TextStreamParser& tsp) {
     return readSection(
         tsp, whirly != 0, classHeader, attrHeader, syntaxHeader,
         [](std::string_view line) { return ClassDef(std::string(line), 0); },
-        [&classtype, &members](ClassDef& classdef, std::string_view line) {
-            if (const std::optional<ClassType> subHeader = classSubHeaderOf(line)) {
-                classtype = subHeader;
-                return;
+        [&openList, &members](ClassDef& classdef, std::string_view line, std::size_t indent) {
+            if (!openList.holds(indent)) {
+                if (const std::optional<ClassType> subHeader = classSubHeaderOf(line)) {
+                    openList.open(*subHeader, indent);
+                    return;
+                }
             }
+            const std::optional<ClassType>& classtype = openList.current();
             if (!classtype) {
                 return;
             }
@@ -150,48 +186,55 @@ bool Schema::readClassDefs(TextStreamParser& tsp) {
         },
         [&members](ClassDef& classdef) { members.endClass(classdef); },
         [&members](ChunkedList<ClassDef>& classes) { return members.placeInOrder(classes); },
-        classDef);
+        classDef, failure);
 }
 
 bool Schema::readAttrDefs(TextStreamParser& tsp) {
-    enum class AttrType { none, flags, syntax };
-    AttrType attrtype = AttrType::none;
+    enum class AttrList { flags, syntax };
+    OpenList<AttrList> openList;
     return readSection(
         tsp, whirly != 0, attrHeader, classHeader, syntaxHeader,
         [](std::string_view line) { return AttrDef(std::string(line)); },
-        [&attrtype](AttrDef& attrdef, std::string_view line) {
-            if (namesEqual(line, "flags")) {
-                attrtype = AttrType::flags;
-            } else if (namesEqual(line, "syntax")) {
-                attrtype = AttrType::syntax;
-            } else if (attrtype == AttrType::flags) {
+        [&openList](AttrDef& attrdef, std::string_view line, std::size_t indent) {
+            if (!openList.holds(indent)) {
+                if (namesEqual(line, "flags")) {
+                    openList.open(AttrList::flags, indent);
+                    return;
+                }
+                if (namesEqual(line, "syntax")) {
+                    openList.open(AttrList::syntax, indent);
+                    return;
+                }
+            }
+            if (openList.current() == AttrList::flags) {
                 if (auto bit = flagBitByName(attrFlagNames(), line)) {
                     attrdef.flags |= *bit;
                 }
-            } else if (attrtype == AttrType::syntax) {
+            } else if (openList.current() == AttrList::syntax) {
                 if (auto id = syntaxIdByName(line)) {
                     attrdef.syntax = *id;
                 }
             }
         },
-        [](AttrDef&) {}, [](ChunkedList<AttrDef>& defs) { return defs.takeInNameOrder(); },
-        attrDef);
+        [](AttrDef&) {}, [](ChunkedList<AttrDef>& defs) { return defs.takeInNameOrder(); }, attrDef,
+        failure);
 }
 
 bool Schema::readSyntaxDefs(TextStreamParser& tsp) {
-    bool inFlags = false;
+    enum class SyntaxList { flags };
+    OpenList<SyntaxList> openList;
     return readSection(
         tsp, whirly != 0, syntaxHeader, attrHeader, classHeader,
         [](std::string_view line) { return SyntaxDef(std::string(line), 0); },
-        [&inFlags](SyntaxDef& syntaxdef, std::string_view line) {
-            if (namesEqual(line, "flags")) {
-                inFlags = true;
-            } else if (inFlags) {
+        [&openList](SyntaxDef& syntaxdef, std::string_view line, std::size_t indent) {
+            if (!openList.holds(indent) && namesEqual(line, "flags")) {
+                openList.open(SyntaxList::flags, indent);
+            } else if (openList.current()) {
                 if (auto bit = flagBitByName(syntaxFlagNames(), line)) {
                     syntaxdef.flags = static_cast<std::uint16_t>(syntaxdef.flags | *bit);
                 }
             }
         },
         [](SyntaxDef&) {}, [](ChunkedList<SyntaxDef>& defs) { return defs.takeInNameOrder(); },
-        syntaxDef);
+        syntaxDef, failure);
 }

@@ -42,3 +42,23 @@ void Schema::write(std::ostream& stream) const {
         stream << "\tNONE\n";
     }
 }
+
+void Schema::write(std::ostream& stream, const SelectedKinds& selected) const {
+    const bool hasClasses = selected.classes && !classDef.empty();
+    const bool hasAttributes = selected.attributes && !attrDef.empty();
+    const bool hasSyntaxes = selected.syntaxes && !syntaxDef.empty();
+    if (!hasClasses && !hasAttributes && !hasSyntaxes) {
+        stream << "\tNONE\n";
+        return;
+    }
+    // A reader takes a header followed by an indented line for an empty
+    // section, where a missing header would fail it.
+    const auto section = [&stream](bool chosen, const char* header, const auto& defs) {
+        if (chosen && !writeSection(stream, header, defs)) {
+            stream << '\n' << header << "\n\tNONE\n";
+        }
+    };
+    section(selected.classes, "Class Definitions", classDef);
+    section(selected.attributes, "Attribute Definitions", attrDef);
+    section(selected.syntaxes, "Syntax Definitions", syntaxDef);
+}

@@ -12,6 +12,13 @@
 class DSContext;
 class TextStreamParser;
 
+// The kinds of definition that a run reads and lists.
+struct SelectedKinds {
+    bool classes = true;
+    bool attributes = true;
+    bool syntaxes = true;
+};
+
 // One whole directory schema: the class, attribute and syntax definitions of
 // one source, each kind in its own sorted collection.
 class Schema {
@@ -24,9 +31,16 @@ class Schema {
     bool operator!=(const Schema& b) const { return !(*this == b); }
     bool operator<(const Schema& b) const;
 
-    // Writes the schema listing: each non-empty kind after a blank line and
-    // its header, or the single line "\tNONE" for an empty schema.
+    // Writes each non-empty kind after a blank line and its header, or the
+    // single line "\tNONE" when all are empty: the difference sections of a
+    // report.
     void write(std::ostream& stream) const;
+    // Writes the listing of the `selected` kinds, which must read back as a
+    // reference file: as above, but a selected kind without definitions is
+    // its header and the line "\tNONE" when another selected kind has some,
+    // so that each of its readers finds its section. Kinds not selected are
+    // left out.
+    void write(std::ostream& stream, const SelectedKinds& selected) const;
 
     // Read one section of a schema reference file (the listing layout). Each
     // rewinds the parser first, so they may be called in any order. False when
@@ -35,6 +49,10 @@ class Schema {
     bool readClassDefs(TextStreamParser& tsp);
     bool readAttrDefs(TextStreamParser& tsp);
     bool readSyntaxDefs(TextStreamParser& tsp);
+    // Why the last file reader of this schema that returned false failed
+    // ("no \"Class Definitions\" section", "nothing follows the \"Class
+    // Definitions\" header"); empty when none failed.
+    const std::string& readFailure() const { return failure; }
 
     // Read every definition of one kind from the directory server of
     // `connHandle`, through `dsContext`, which the caller has directed to that
@@ -55,4 +73,7 @@ class Schema {
     ExtendedArray<ClassDef> classDef;
     ExtendedArray<AttrDef> attrDef;
     ExtendedArray<SyntaxDef> syntaxDef;
+
+  private:
+    std::string failure;
 };

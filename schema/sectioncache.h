@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "toollib/txtparse/filereader.h"
@@ -19,6 +20,7 @@ class SectionCache {
     struct Section {
         bool found = false;     // what the reader returned
         std::vector<Def> defs;  // the definitions in file order
+        std::string failure;    // why the reader returned false
     };
 
     // The section read from the file `id` before, if it is kept.

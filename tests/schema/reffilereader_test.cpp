@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "schema/schema.h"
 #include "support/capture.h"
@@ -262,4 +263,88 @@ TEST(RefFileReader, DefinitionsOfEqualNameKeepTheOrderInWhichTheyWereRead) {
     EXPECT_TRUE(loaded.schema.readClassDefs(more));
     EXPECT_EQ(listing(loaded.schema),
               "\nClass Definitions\nALPHA\nalpha\nAlpha\nAlpha\nbeta\nBETA\nGamma\n");
+}
+
+TEST(RefFileReader, ALineDeeperThanItsSubHeaderIsAnItemWhateverItReads) {
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string listing;
+    };
+    const std::string classes = "\nClass Definitions\n";
+    const std::string attributes = "\nAttribute Definitions\n";
+    const std::vector<Case> cases{
+        {"sub-headers and items at one depth read as sub-headers",
+         classes + "Printer\n Optional Attributes\n title\n flags\n ds_container_class\n",
+         classes + "Printer\n\tFlags\n\t\tDS_CONTAINER_CLASS\n\tOptional Attributes\n\t\ttitle\n"},
+        {"members named like class sub-headers",
+         classes + "Odd\n\tOptional Attributes\n\t\tflags\n\t\tSuper Class\n\t\tzone\n"
+                   "\tMandatory Attributes\n\t\tFLAGS\n",
+         classes + "Odd\n\tMandatory Attributes\n\t\tFLAGS\n"
+                   "\tOptional Attributes\n\t\tflags\n\t\tSuper Class\n\t\tzone\n"},
+        {"a sub-header under Flags is an unknown flag, not a sub-header",
+         classes + "Odd\n\tFlags\n\t\tOptional Attributes\n\t\tDS_CONTAINER_CLASS\n",
+         classes + "Odd\n\tFlags\n\t\tDS_CONTAINER_CLASS\n"},
+        {"a list opened by a deeper sub-header; a shallower one opens another",
+         classes + "Odd\n\t\tNamed By\n\t\t\tflags\n\t\tcn\n\tSuper Class\n\t\tTop\n",
+         classes + "Odd\n\tSuper Class\n\t\tTop\n\tNamed By\n\t\tcn\n\t\tflags\n"},
+        {"the open list and its depth carry over to the next class",
+         classes + "Alpha\n\tOptional Attributes\n\t\tcn\nBeta\n\t\tFlags\n\tFlags\n",
+         classes + "Alpha\n\tOptional Attributes\n\t\tcn\n"
+                   "Beta\n\tOptional Attributes\n\t\tFlags\n"},
+        {"attribute items named syntax and flags",
+         attributes + "Odd\n\tFlags\n\t\tsyntax\n\t\tDS_SINGLE_VALUED_ATTR\n"
+                      "\tSyntax\n\t\tflags\n\t\tSYN_BOOLEAN\n",
+         attributes + "Odd\n\tFlags\n\t\tDS_SINGLE_VALUED_ATTR\n\tSyntax\n\t\tSYN_BOOLEAN\n"},
+        {"attribute sub-headers at the items' depth",
+         attributes + "Odd\n Flags\n syntax\n SYN_BOOLEAN\n",
+         attributes + "Odd\n\tSyntax\n\t\tSYN_BOOLEAN\n"},
+        {"a piece of a long member that begins with blanks stays a member",
+         classes + "Odd\n\tOptional Attributes\n\t\t" + std::string(76, 'm') + "  flags\n\t\tcn\n",
+         classes + "Odd\n\tOptional Attributes\n\t\tcn\n\t\tflags\n\t\t" + std::string(76, 'm') +
+             "\n"},
+    };
+    for (const Case& c : cases) {
+        Loaded loaded = readAll(c.text);
+        EXPECT_EQ(loaded.out, "") << c.what;
+        EXPECT_EQ(listing(loaded.schema), c.listing) << c.what;
+    }
+}
+
+TEST(RefFileReader, AFailedReaderSaysWhyEvenWhenTheSectionComesFromTheCache) {
+    struct Case {
+        std::string text;
+        bool (Schema::*read)(TextStreamParser&);
+        std::string failure;
+    };
+    const std::vector<Case> cases{
+        {"\tNONE\n", &Schema::readClassDefs, "no \"Class Definitions\" section"},
+        {"\nClass Definitions\nTop\n", &Schema::readAttrDefs,
+         "no \"Attribute Definitions\" section"},
+        {"\nSyntax Definitions\n; nothing follows\n\n", &Schema::readSyntaxDefs,
+         "nothing follows the \"Syntax Definitions\" header"},
+    };
+    ScopedTempDir dir;
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+        const Case& c = cases[k];
+        const std::string file = dir.write("failing" + std::to_string(k) + ".ref", c.text).string();
+        // A file is kept from its second reading on: the third comes from the cache.
+        for (int reading = 1; reading <= 3; ++reading) {
+            TextStreamParser tsp(file);
+            Schema schema;
+            schema.whirly = 0;
+            EXPECT_FALSE((schema.*c.read)(tsp));
+            EXPECT_EQ(schema.readFailure(), c.failure) << reading;
+        }
+    }
+
+    // The last failure stays when a later reader succeeds; none, none is told.
+    TextStreamParser tsp = TextStreamParser::fromText("\nClass Definitions\nTop\n");
+    Schema schema;
+    schema.whirly = 0;
+    EXPECT_TRUE(schema.readClassDefs(tsp));
+    EXPECT_EQ(schema.readFailure(), "");
+    EXPECT_FALSE(schema.readSyntaxDefs(tsp));
+    EXPECT_TRUE(schema.readClassDefs(tsp));
+    EXPECT_EQ(schema.readFailure(), "no \"Syntax Definitions\" section");
 }

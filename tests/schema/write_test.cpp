@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "schema/schema.h"
 #include "support/capture.h"
@@ -11,6 +13,12 @@ std::string listing(const Schema& schema) {
     StreamCapture out(std::cout);
     schema.write(std::cout);
     return out.text();
+}
+
+std::string listing(const Schema& schema, const SelectedKinds& selected) {
+    std::ostringstream out;
+    schema.write(out, selected);
+    return out.str();
 }
 
 }  // namespace
@@ -112,4 +120,32 @@ TEST(SchemaWriter, AttributeFlagsFollowListingOrderAndUnknownSyntaxIdsGiveTheErr
               "\t\tDS_NONREMOVABLE_ATTR\n\t\tDS_READ_ONLY_ATTR\n\tSyntax\n\t\tSYN_INTERVAL\n"
               "F Gap\n\tFlags\n\t\tDS_SYNC_IMMEDIATE\n\t\tDS_PUBLIC_READ\n"
               "\tSyntax\nAn error occurred reading the Syntax ID.\n");
+}
+
+TEST(SchemaWriter, AListingGivesEachSelectedEmptyKindItsSectionWhenAnotherKindHasDefinitions) {
+    Schema schema;
+    EXPECT_EQ(listing(schema, {}), "\tNONE\n");
+    schema.classDef.Add(ClassDef("Top", 0));
+    schema.attrDef.Add(AttrDef(0xFFFFFFFF, 0, "cn"));
+    const std::string classes = "\nClass Definitions\nTop\n";
+    const std::string attributes = "\nAttribute Definitions\ncn\n";
+    const std::string noSyntaxes = "\nSyntax Definitions\n\tNONE\n";
+    struct Case {
+        SelectedKinds selected;
+        std::string listing;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{true, true, true}, classes + attributes + noSyntaxes},
+             {{true, false, false}, classes},
+             {{false, true, true}, attributes + noSyntaxes},
+             {{false, false, true}, "\tNONE\n"},
+             {{false, false, false}, "\tNONE\n"},
+         }) {
+        EXPECT_EQ(listing(schema, c.selected), c.listing);
+    }
+    // The difference sections of a report keep leaving empty kinds out.
+    EXPECT_EQ(listing(schema), classes + attributes);
+
+    schema.syntaxDef.Add(SyntaxDef("Stream", 0));
+    EXPECT_EQ(listing(schema, {}), listing(schema));
 }

@@ -120,7 +120,7 @@ void TextStreamParser::noteLandmark() {
     }
     for (std::size_t k = 0; k < landmarkKeys.size(); ++k) {
         if (!landmarks[k] && namesEqual(current, landmarkKeys[k])) {
-            landmarks[k] = Landmark{source.offset(), std::string(current), wasWhite};
+            landmarks[k] = Landmark{source.offset(), std::string(current), wasWhite, indent};
             --landmarksMissing;
         }
     }
@@ -138,6 +138,7 @@ bool TextStreamParser::getLine() {
 bool TextStreamParser::nextLine() {
     for (;;) {
         wasWhite = false;
+        indent = 0;
         // Looking ahead tells the end of the file before a read meets it, so
         // a file that ends in a newline has no empty line after its last one.
         if (atEnd || source.fill(1) == 0) {
@@ -161,6 +162,7 @@ bool TextStreamParser::nextLine() {
                 continue;
             }
             wasWhite = first > 0;
+            indent = first;
             std::size_t last = text.size();
             while (isWhiteSpace(text[last - 1])) {
                 --last;
@@ -193,11 +195,13 @@ bool TextStreamParser::getLine(const std::string& srchstr) {
                     line = landmark->text;
                     inLine = true;
                     wasWhite = landmark->wasWhite;
+                    indent = landmark->indent;
                     return true;
                 }
             } else if (source.seek(scanned)) {
                 if (scannedAll) {
                     wasWhite = false;
+                    indent = 0;
                     atEnd = true;
                     return false;
                 }
@@ -218,6 +222,7 @@ void TextStreamParser::rewind() {
     current = {};
     inLine = false;
     wasWhite = false;
+    indent = 0;
     if (!source.isOpen()) {
         return;
     }

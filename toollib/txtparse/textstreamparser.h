@@ -11,7 +11,7 @@
 
 // Reads a text file line by line and hands out only its significant lines:
 // leading and trailing whitespace removed, empty and comment lines skipped,
-// and a note of whether the line was indented. Physical lines longer than
+// and a note of how deeply the line was indented. Physical lines longer than
 // `maxRead` characters come back in pieces of at most that many.
 class TextStreamParser {
   public:
@@ -42,8 +42,8 @@ class TextStreamParser {
     void setComment(const std::string& newcomment);
     void setWhiteSpace(char newwhitespace);
 
-    // Reads the next significant line into `line` and sets `wasWhite`; false
-    // when the file holds no further significant line.
+    // Reads the next significant line into `line` and sets `wasWhite` and
+    // `indent`; false when the file holds no further significant line.
     bool getLine();
     // As getLine(), but the line is only viewed, not copied into `line`,
     // which keeps what it held: a reader that takes each line apart at once
@@ -74,6 +74,10 @@ class TextStreamParser {
 
     std::string line;       // the current line, stripped
     bool wasWhite = false;  // leading whitespace was removed from `line`
+    // How many whitespace characters were removed from the front of `line`,
+    // a tab counting as one blank: how deep in the layout the line stands.
+    // Zero exactly when `wasWhite` is false.
+    std::size_t indent = 0;
 
   private:
     std::string_view current;  // the line last read, in the buffer
@@ -86,6 +90,7 @@ class TextStreamParser {
         std::uint64_t after = 0;
         std::string text;
         bool wasWhite = false;
+        std::size_t indent = 0;
     };
 
     TextStreamParser(FileReader reader, std::string fileName);

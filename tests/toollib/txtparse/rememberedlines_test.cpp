@@ -23,7 +23,8 @@ std::vector<std::string> searches(TextStreamParser& p, const std::vector<std::st
             found.push_back("(none)");
             continue;
         }
-        std::string seen = p.line + (p.wasWhite ? " (indented)" : "");
+        std::string seen =
+            p.line + (p.wasWhite ? " (indented)" : "") + " at " + std::to_string(p.indent);
         for (int k = 0; k < 2 && p.getLine(); ++k) {
             seen += " | " + p.line;
         }

@@ -218,3 +218,20 @@ TEST(TextStreamParser, RewindReadsTheFirstLineAgain) {
     text.rewind();
     EXPECT_EQ(allLines(text), (Lines{"one", "two"}));
 }
+
+TEST(TextStreamParser, IndentCountsEachBlankAndTabRemovedFromTheFront) {
+    // Copied and viewed lines, after skipped indented lines, and a piece of a
+    // long line, which is as deep as the blanks it begins with.
+    const std::string text =
+        "\t\tflags\nName\n \t Syntax  \n\t; skipped\n   \n" + std::string(78, 'a') + "  b\n";
+    auto copied = TextStreamParser::fromText(text);
+    auto viewed = TextStreamParser::fromText(text);
+    for (const std::size_t depth : {2, 0, 3, 0, 2}) {
+        ASSERT_TRUE(copied.getLine() && viewed.nextLine());
+        EXPECT_EQ(copied.indent, depth) << copied.line;
+        EXPECT_EQ(viewed.indent, depth) << viewed.lineView();
+        EXPECT_EQ(copied.wasWhite, depth != 0);
+    }
+    EXPECT_FALSE(viewed.nextLine());
+    EXPECT_EQ(viewed.indent, 0u);
+}
