@@ -18,7 +18,7 @@ bool selects(const CMDLine& typed, const char* letter) {
 
 }  // namespace
 
-KindSelection selectKinds(const CMDLine& typed) {
+SelectedKinds selectKinds(const CMDLine& typed) {
     if (typed.getSwitchCount() == 0) {
         return {};
     }

@@ -98,18 +98,18 @@ int listRun(int argc, char** argv, const std::string& listArg, const std::string
 }
 
 struct Kind {
-    bool KindSelection::*selected;
+    bool SelectedKinds::*selected;
     const char* message;
     bool (Schema::*readFile)(TextStreamParser&);
     int (Schema::*readServer)(std::uint32_t, DSContext&);
 };
 
 constexpr std::array<Kind, 3> kinds{{
-    {&KindSelection::classes, ": Reading Class Definitions", &Schema::readClassDefs,
+    {&SelectedKinds::classes, ": Reading Class Definitions", &Schema::readClassDefs,
      &Schema::readClassDefs},
-    {&KindSelection::attributes, ": Reading Attribute Definitions", &Schema::readAttrDefs,
+    {&SelectedKinds::attributes, ": Reading Attribute Definitions", &Schema::readAttrDefs,
      &Schema::readAttrDefs},
-    {&KindSelection::syntaxes, ": Reading Syntax Definitions", &Schema::readSyntaxDefs,
+    {&SelectedKinds::syntaxes, ": Reading Syntax Definitions", &Schema::readSyntaxDefs,
      &Schema::readSyntaxDefs},
 }};
 
@@ -134,8 +134,8 @@ int invocation(int argc, char** argv, RunningLists& running) {
     }
     // Switches that select no kind would read two empty schemas and report
     // them equal, whatever the sources hold.
-    const KindSelection selected = selectKinds(typed);
-    if (!selected.any()) {
+    const SelectedKinds selected = selectKinds(typed);
+    if (!anySelected(selected)) {
         std::cerr << "tavler: the switches select nothing (/C, /A and /S select kinds; an absolute "
                      "path is written file:/PATH)\n";
         return 2;
@@ -174,6 +174,11 @@ int invocation(int argc, char** argv, RunningLists& running) {
                 tsp ? (schema[at].*kind.readFile)(*tsp)
                     : (schema[at].*kind.readServer)(server.connHandle[at], dsContext[at]) != 0;
             if (!read) {
+                if (tsp) {
+                    // A file says why it cannot be read; a server's error line did already.
+                    updateMsg("");
+                    std::cerr << typed.getArg(i) << ": " << schema[at].readFailure() << '\n';
+                }
                 return 1;
             }
         }
@@ -185,7 +190,9 @@ int invocation(int argc, char** argv, RunningLists& running) {
             error = true;
         }
     } else {
-        schema[0].write(std::cout);
+        // An empty kind that was asked for gets its section, so that the
+        // listing reads back as a reference file.
+        schema[0].write(std::cout, selected);
     }
     updateMsg("");
     closeServers(server);

@@ -181,13 +181,13 @@ TEST(KindSelection, SwitchLettersSelectKindsAndPathsSelectNothing) {
         {{"a.ref", "/A", "/srv/b.ref"}, false, true, false},
     };
     for (const Case& c : cases) {
-        const KindSelection selected = selectKinds(parse(c.words));
+        const SelectedKinds selected = selectKinds(parse(c.words));
         const std::string shown =
             testing::PrintToString(std::vector<std::string>(c.words.begin(), c.words.end()));
         EXPECT_EQ(selected.classes, c.classes) << shown;
         EXPECT_EQ(selected.attributes, c.attributes) << shown;
         EXPECT_EQ(selected.syntaxes, c.syntaxes) << shown;
-        EXPECT_EQ(selected.any(), c.classes || c.attributes || c.syntaxes) << shown;
+        EXPECT_EQ(anySelected(selected), c.classes || c.attributes || c.syntaxes) << shown;
     }
 }
 
