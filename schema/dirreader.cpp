@@ -134,13 +134,13 @@ int Schema::readClassDefs(std::uint32_t connHandle, DSContext& dsContext) {
                                      QXDSGetClassDefCount, "QXDSGetClassDefCount returned "};
     return readAll(whirly, classDef, connHandle, dsContext, calls,
                    [](std::uint32_t context, std::uint32_t buffer) -> std::optional<ClassDef> {
-                       std::array<char, QX_NAME_BUF_SIZE> name{};
+                       std::array<char, QX_NAME_BUF_SIZE> defName{};
                        Class_Info_T info{};
-                       if (failed(QXDSGetClassDef(context, buffer, name.data(), &info),
+                       if (failed(QXDSGetClassDef(context, buffer, defName.data(), &info),
                                   "QXDSGetClassDef returned ")) {
                            return std::nullopt;
                        }
-                       ClassDef def(name.data(), info.classFlags);
+                       ClassDef def(defName.data(), info.classFlags);
                        for (ClassType type : listTypes) {
                            std::uint32_t count = 0;
                            if (failed(QXDSGetClassItemCount(context, buffer, &count),
@@ -165,13 +165,13 @@ int Schema::readAttrDefs(std::uint32_t connHandle, DSContext& dsContext) {
                                      "QXDSGetAttrCount returned "};
     return readAll(whirly, attrDef, connHandle, dsContext, calls,
                    [](std::uint32_t context, std::uint32_t buffer) -> std::optional<AttrDef> {
-                       std::array<char, QX_NAME_BUF_SIZE> name{};
+                       std::array<char, QX_NAME_BUF_SIZE> defName{};
                        Attr_Info_T info{};
-                       if (failed(QXDSGetAttrDef(context, buffer, name.data(), &info),
+                       if (failed(QXDSGetAttrDef(context, buffer, defName.data(), &info),
                                   "QXDSGetAttrDef returned ")) {
                            return std::nullopt;
                        }
-                       return AttrDef(info.attrSyntaxID, info.attrFlags, name.data());
+                       return AttrDef(info.attrSyntaxID, info.attrFlags, defName.data());
                    });
 }
 
@@ -180,12 +180,12 @@ int Schema::readSyntaxDefs(std::uint32_t connHandle, DSContext& dsContext) {
                                      QXDSGetSyntaxCount, "QXDSGetSyntaxCount returned "};
     return readAll(whirly, syntaxDef, connHandle, dsContext, calls,
                    [](std::uint32_t context, std::uint32_t buffer) -> std::optional<SyntaxDef> {
-                       std::array<char, QX_NAME_BUF_SIZE> name{};
+                       std::array<char, QX_NAME_BUF_SIZE> defName{};
                        Syntax_Info_T info{};
-                       if (failed(QXDSGetSyntaxDef(context, buffer, name.data(), &info),
+                       if (failed(QXDSGetSyntaxDef(context, buffer, defName.data(), &info),
                                   "QXDSGetSyntaxDef returned ")) {
                            return std::nullopt;
                        }
-                       return SyntaxDef(name.data(), info.flags);
+                       return SyntaxDef(defName.data(), info.flags);
                    });
 }

@@ -41,7 +41,7 @@ class ExtendedArray<std::string> {
     // nothing.
     class Name {
       public:
-        explicit Name(std::string_view text) : text(text) {}
+        explicit Name(std::string_view bytes) : text(bytes) {}
         operator std::string_view() const { return text; }
         operator std::string() const { return std::string(text); }
         std::string_view view() const { return text; }
@@ -61,7 +61,7 @@ class ExtendedArray<std::string> {
         using pointer = void;
 
         const_iterator() = default;
-        const_iterator(const ExtendedArray* array, std::size_t at) : array(array), at(at) {}
+        const_iterator(const ExtendedArray* owner, std::size_t index) : array(owner), at(index) {}
         Name operator*() const { return (*array)[at]; }
         Name operator[](difference_type n) const { return *(*this + n); }
         const_iterator& operator++() { return ++at, *this; }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, libFuzzer, address and undefined-behaviour
-# sanitizers) and runs each of them for SECONDS (default 60), two at a time,
+# sanitizers) and runs each of them for SECONDS (default 60), one per core at a time,
 # starting from the stored inputs in tests/fuzz/corpus/NAME. Any crash, leak,
 # timeout or broken property fails the run; what was found is kept under
 # build-fuzz/findings/NAME.
@@ -17,15 +17,12 @@ targets=(reffile driver schemasource replybuffer)
 
 bash scripts/ensure-packages.sh clang libclang-rt-14-dev cmake make pkg-config
 bash scripts/install-directory-packages.sh
-CXX=clang++ cmake -S . -B build-fuzz -DTAVLER_FUZZ=ON -DTAVLER_TESTS=OFF \
+source scripts/build-options.sh
+source scripts/sanitizer-options.sh
+fresh_if_other_generator build-fuzz
+CXX=clang++ cmake -S . -B build-fuzz "${build_options[@]}" -DTAVLER_FUZZ=ON -DTAVLER_TESTS=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build-fuzz --parallel 2 >/dev/null
-
-# libldap has no frame pointers: only the slow unwinder sees the calls that
-# the suppressions name.
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
+cmake --build build-fuzz --parallel "$jobs" >/dev/null
 
 run() {
     local name=$1 work=build-fuzz/findings/$1
@@ -45,9 +42,9 @@ run() {
 }
 
 status=0
-for ((i = 0; i < ${#targets[@]}; i += 2)); do
+for ((i = 0; i < ${#targets[@]}; i += jobs)); do
     pids=()
-    for name in "${targets[@]:i:2}"; do
+    for name in "${targets[@]:i:jobs}"; do
         run "$name" &
         pids+=($!)
     done

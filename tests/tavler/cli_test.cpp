@@ -181,8 +181,8 @@ TEST_P(Golden, OutputMatches) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Golden, testing::ValuesIn(caseNames()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                             std::string name = info.param;
+                         [](const testing::TestParamInfo<std::string>& param) {
+                             std::string name = param.param;
                              std::replace_if(
                                  name.begin(), name.end(),
                                  [](char c) {
