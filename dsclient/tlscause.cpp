@@ -55,10 +55,8 @@ class LogCapture {
         activeCapture = &lines;
         ber_set_option(nullptr, LBER_OPT_LOG_PRINT_FN, reinterpret_cast<void*>(&keepTlsLines));
         // The cause of a certificate that does not verify is logged at
-        // trace level, the lowest bit, which ldapsearch's -d 1 sets too; the
-        // other TLS causes at every level.
-        const int trace = traceLevel;
-        ldap_set_option(nullptr, LDAP_OPT_DEBUG_LEVEL, &trace);
+        // trace level; the other TLS causes at every level.
+        ldap_set_option(nullptr, LDAP_OPT_DEBUG_LEVEL, &traceLevel);
     }
     ~LogCapture() {
         ldap_set_option(nullptr, LDAP_OPT_DEBUG_LEVEL, &level_);
@@ -71,7 +69,8 @@ class LogCapture {
   private:
     std::vector<std::string>* outer_;
     int level_ = 0;
-    BER_LOG_PRINT_FN print_ = nullptr;
+    // libldap's own default, should it not say which function it has.
+    BER_LOG_PRINT_FN print_ = ber_error_print;
 };
 
 bool startsWith(std::string_view text, std::string_view prefix) {
