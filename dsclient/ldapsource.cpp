@@ -25,6 +25,7 @@
 #include "dsclient/ldapcodes.h"
 #include "dsclient/password.h"
 #include "dsclient/servertext.h"
+#include "dsclient/tlscause.h"
 #include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
 #include "toollib/progress.h"
@@ -405,15 +406,16 @@ std::string ldapMessage(LDAP* ld, int rc, const std::string& secret) {
     return std::string(ldap_err2string(rc)) + (detail.empty() ? "" : " (" + detail + ")");
 }
 
-// libldap's TLS layer names the cause of some failures (a host name the
-// certificate does not match); for a certificate that does not verify it
-// knows no more than "unknown error code", so the usual causes are named.
-std::string tlsFailureText(LDAP* ld, int rc, const std::string& secret) {
+// When a certificate does not verify, libldap's diagnostic says no more than
+// "unknown error code": the cause `logged` in its TLS log (see tlsCause)
+// stands in, else the usual causes are named.
+std::string tlsFailureText(LDAP* ld, int rc, const std::string& secret, const std::string& logged) {
     std::string detail = libraryDetail(ld, secret);
     if (detail.empty() || detail == "unknown error code") {
-        detail =
-            "TLS: the server's certificate did not verify: an issuer not trusted "
-            "(TLS_CACERT, LDAPTLS_CACERT), expired, or issued for another host";
+        detail = !logged.empty()
+                     ? logged
+                     : "TLS: the server's certificate did not verify: an issuer not trusted "
+                       "(TLS_CACERT, LDAPTLS_CACERT), expired, or issued for another host";
     }
     return std::string(ldap_err2string(rc)) + " (" + detail + ")";
 }
@@ -608,11 +610,17 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
     }
 
     bool externalBind = false;
+    // What libldap logged about the TLS handshake, for a failure to name.
+    std::vector<std::string> tlsLog;
+    auto tlsText = [&](int rc) {
+        return tlsFailureText(ld, rc, session_->secret,
+                              tlsCause(tlsLog, address.host, session_->secret));
+    };
     auto fail = [&](int rc, const char* what, int savedErrno = 0) {
         const std::int32_t code = openFailure(refinedFailure(rc, savedErrno), address,
                                               session_->connectSeconds, externalBind);
         const std::string text = code == QXERR_TLS_FAILURE
-                                     ? tlsFailureText(ld, rc, session_->secret)
+                                     ? tlsText(rc)
                                      : failureText(ld, rc, savedErrno, session_->secret);
         diagnostic = name_ + ": " + what + ": " + text;
         return code;
@@ -621,8 +629,12 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
     // Connecting on its own first tells a server that cannot be reached from
     // one that accepted the connection and then dropped it or answered with
     // something that is no LDAP: after this, a lost connection is that.
-    if (const int rc = ldap_connect(ld); rc != LDAP_SUCCESS) {
-        return fail(rc, "connect");
+    // An ldaps:// connection makes its TLS handshake here.
+    const int connected = address.scheme == "ldaps"
+                              ? capturingTlsLog(tlsLog, [ld] { return ldap_connect(ld); })
+                              : ldap_connect(ld);
+    if (connected != LDAP_SUCCESS) {
+        return fail(connected, "connect");
     }
     auto failConnected = [&](int rc, const char* what, int savedErrno) {
         if (refinedFailure(rc, savedErrno) != LDAP_SERVER_DOWN) {
@@ -636,13 +648,15 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
         // Whether the URL marks it critical or not, StartTLS is understood
         // here, so a server that declines it or a certificate that does not
         // verify ends the open: the schema is never read in plain text instead.
-        if (const int rc = ldap_start_tls_s(ld, nullptr, nullptr); rc != LDAP_SUCCESS) {
+        const int rc =
+            capturingTlsLog(tlsLog, [ld] { return ldap_start_tls_s(ld, nullptr, nullptr); });
+        if (rc != LDAP_SUCCESS) {
             const bool noConnection = rc == LDAP_CONNECT_ERROR || rc == LDAP_SERVER_DOWN;
             if (rc == LDAP_TIMEOUT || (noConnection && !portAnswers(address.host, address.port,
                                                                     session_->connectSeconds))) {
                 return fail(rc, "connect");
             }
-            diagnostic = name_ + ": StartTLS: " + tlsFailureText(ld, rc, session_->secret);
+            diagnostic = name_ + ": StartTLS: " + tlsText(rc);
             return QXERR_TLS_FAILURE;
         }
     }

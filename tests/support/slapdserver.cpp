@@ -152,7 +152,8 @@ struct ProbeResult {
 
 // Any LDAP result to a root DSE search means the server is serving, even a
 // refusal by the access rules under test; only transport failures do not.
-ProbeResult probeRootDse(const std::string& url, const std::string& caFile) {
+ProbeResult probeRootDse(const std::string& url, const std::string& caFile,
+                         bool flawedCertificate = false) {
     ProbeResult result;
     LDAP* raw = nullptr;
     result.code = ldap_initialize(&raw, url.c_str());
@@ -167,7 +168,8 @@ ProbeResult probeRootDse(const std::string& url, const std::string& caFile) {
     ldap_set_option(ld.get(), LDAP_OPT_TIMEOUT, &kProbeLimit);
     ldap_set_option(ld.get(), LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
     if (!caFile.empty()) {
-        const int demand = LDAP_OPT_X_TLS_DEMAND;
+        // A certificate made to fail the check is served all the same.
+        const int demand = flawedCertificate ? LDAP_OPT_X_TLS_NEVER : LDAP_OPT_X_TLS_DEMAND;
         const int client = 0;
         ldap_set_option(ld.get(), LDAP_OPT_X_TLS_CACERTFILE, caFile.c_str());
         ldap_set_option(ld.get(), LDAP_OPT_X_TLS_REQUIRE_CERT, &demand);
@@ -438,6 +440,7 @@ bool SlapdServer::makeCertificates() {
         return false;
     }
     const fs::path& d = dir_.path();
+    const bool otherHost = options_.certificate == SlapdOptions::Certificate::otherHost;
     // The server certificate names both forms a test may dial; the client
     // library checks the name in the URL against them.
     const std::string config =
@@ -456,10 +459,30 @@ bool SlapdServer::makeCertificates() {
         "extendedKeyUsage = serverAuth\n"
         "subjectAltName = IP:127.0.0.1, DNS:localhost\n"
         "subjectKeyIdentifier = hash\n"
-        "authorityKeyIdentifier = keyid\n";
+        "authorityKeyIdentifier = keyid\n"
+        "[other_host_ext]\n"
+        "basicConstraints = critical, CA:FALSE\n"
+        "keyUsage = critical, digitalSignature\n"
+        "extendedKeyUsage = serverAuth\n"
+        "subjectAltName = DNS:other.example\n"
+        "subjectKeyIdentifier = hash\n"
+        "authorityKeyIdentifier = keyid\n"
+        // `openssl ca` alone takes any validity dates, and it keeps a database.
+        "[dated_ca]\n"
+        "dir = " +
+        d.string() +
+        "\n"
+        "database = $dir/index.txt\n"
+        "serial = $dir/serial\n"
+        "new_certs_dir = $dir\n"
+        "default_md = sha256\n"
+        "policy = any_name\n"
+        "[any_name]\n"
+        "commonName = supplied\n";
     const std::string cnf = (d / "openssl.cnf").string();
-    if (!writeText(cnf, config)) {
-        error_ = "could not write " + cnf;
+    if (!writeText(cnf, config) || !writeText(d / "index.txt", "") ||
+        !writeText(d / "serial", "10\n")) {
+        error_ = "could not write " + cnf + " or its CA database";
         return false;
     }
     // EC keys: RSA generation would cost more than the whole server start.
@@ -479,10 +502,8 @@ bool SlapdServer::makeCertificates() {
                  "-days", "7", "-subj", "/CN=Other test CA"}),
         withKey({openssl, "req", "-new", "-config", cnf},
                 {"-keyout", (d / "server.key").string(), "-out", (d / "server.csr").string(),
-                 "-subj", "/CN=127.0.0.1"}),
-        {openssl, "x509", "-req", "-in", (d / "server.csr").string(), "-CA",
-         (d / "ca.pem").string(), "-CAkey", (d / "ca.key").string(), "-set_serial", "2", "-days",
-         "7", "-extfile", cnf, "-extensions", "server_ext", "-out", (d / "server.pem").string()},
+                 "-subj", otherHost ? "/CN=other.example" : "/CN=127.0.0.1"}),
+        signServerCertificate(openssl, cnf),
     };
     for (const std::vector<std::string>& step : steps) {
         std::string output;
@@ -494,6 +515,31 @@ bool SlapdServer::makeCertificates() {
         }
     }
     return true;
+}
+
+// The server's certificate, signed by the test CA, flawed as the options say.
+std::vector<std::string> SlapdServer::signServerCertificate(const std::string& openssl,
+                                                            const std::string& cnf) const {
+    using Certificate = SlapdOptions::Certificate;
+    const fs::path& d = dir_.path();
+    const std::string ca = (d / "ca.pem").string();
+    const std::string caKey = (d / "ca.key").string();
+    const std::string csr = (d / "server.csr").string();
+    const std::string out = (d / "server.pem").string();
+    const Certificate kind = options_.certificate;
+    if (kind == Certificate::expired || kind == Certificate::notYetValid) {
+        const bool past = kind == Certificate::expired;
+        const std::string start = past ? "20200101000000Z" : "20990101000000Z";
+        const std::string end = past ? "20200201000000Z" : "20990201000000Z";
+        return {openssl,      "ca",      "-batch",     "-config",  cnf,        "-name",
+                "dated_ca",   "-cert",   ca,           "-keyfile", caKey,      "-extensions",
+                "server_ext", "-notext", "-startdate", start,      "-enddate", end,
+                "-in",        csr,       "-out",       out};
+    }
+    const std::string extensions = kind == Certificate::otherHost ? "other_host_ext" : "server_ext";
+    return {openssl,  "x509",        "-req",        "-in",  csr,     "-CA", ca,
+            "-CAkey", caKey,         "-set_serial", "2",    "-days", "7",   "-extfile",
+            cnf,      "-extensions", extensions,    "-out", out};
 }
 
 std::string SlapdServer::configuration() const {
@@ -602,7 +648,8 @@ bool SlapdServer::launch(Clock::time_point deadline, bool& retry) {
     }
     if (options_.tls) {
         // The plain listener answers, so a failure here is the certificates.
-        probe = probeRootDse(ldapsUrl(), caFile());
+        const bool flawed = options_.certificate != SlapdOptions::Certificate::valid;
+        probe = probeRootDse(ldapsUrl(), caFile(), flawed);
         if (!probe.answered || probe.code != LDAP_SUCCESS) {
             error_ =
                 "TLS root DSE search on " + ldapsUrl() + " failed: " + probe.message + "\n" + log();

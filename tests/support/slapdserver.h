@@ -62,6 +62,12 @@ struct SlapdOptions {
     // Also listens on ldaps:// and offers StartTLS on ldap://, with a server
     // certificate for IP:127.0.0.1 and DNS:localhost signed by caFile().
     bool tls = false;
+    // With `tls`, how the server's certificate fails a client's check, if
+    // at all: dated before or after today, or issued (by the CA of caFile())
+    // for DNS:other.example and nothing else. The readiness probe of a
+    // server with a flawed certificate does not check it.
+    enum class Certificate { valid, expired, notYetValid, otherHost };
+    Certificate certificate = Certificate::valid;
     // Also listens on ldapi:// in the server's folder. A SASL EXTERNAL bind
     // there by the user running the tests is mapped to rootDN.
     bool ldapi = false;
@@ -123,6 +129,8 @@ class SlapdServer {
   private:
     bool prepare();
     bool makeCertificates();
+    std::vector<std::string> signServerCertificate(const std::string& openssl,
+                                                   const std::string& cnf) const;
     std::string configuration() const;
     bool launch(std::chrono::steady_clock::time_point deadline, bool& retry);
 

@@ -197,8 +197,8 @@ TEST_F(LiveServers, FailedAttachesNameTheirCause) {
     const std::string untrusted = "LDAPTLS_CACERT=" + server.badCaFile();
     const std::string plainToTls = "ldap://127.0.0.1:" + std::to_string(server.tlsPort());
     const std::string kUnverified =
-        "(TLS: the server's certificate did not verify: an issuer not trusted (TLS_CACERT, "
-        "LDAPTLS_CACERT), expired, or issued for another host)";
+        "(TLS: the server's certificate is not signed by a trusted CA (an unknown issuer: "
+        "TLS_CACERT or LDAPTLS_CACERT names the CAs to trust))";
     struct Case {
         std::string name;
         std::vector<std::string> settings;
@@ -228,6 +228,43 @@ TEST_F(LiveServers, FailedAttachesNameTheirCause) {
                                   ".  QXCCOpenConnByName returned " + c.code + "\n");
         EXPECT_NE(result.err.find(c.note), std::string::npos) << result.err;
         EXPECT_EQ(result.err.find("(("), std::string::npos) << result.err;
+    }
+}
+
+TEST_F(LiveServers, CertificatesThatDoNotVerifyNameTheirCause) {
+    using Certificate = SlapdOptions::Certificate;
+    struct Case {
+        Certificate certificate;
+        bool trustedCa;
+        std::string cause;
+    };
+    const std::string certificate = "(TLS: the server's certificate ";
+    const std::vector<Case> cases{
+        {Certificate::expired, true, certificate + "has expired)"},
+        {Certificate::notYetValid, true, certificate + "is not valid yet)"},
+        {Certificate::otherHost, true,
+         certificate + "was issued for another host name (other.example), not for 127.0.0.1)"},
+        {Certificate::expired, false,
+         certificate + "is not signed by a trusted CA (an unknown issuer: TLS_CACERT or "
+                       "LDAPTLS_CACERT names the CAs to trust) and has expired)"},
+    };
+    for (const Case& c : cases) {
+        SlapdOptions options = loadedWith({"core"});
+        options.tls = true;
+        options.certificate = c.certificate;
+        SlapdServer server(options);
+        ASSERT_TRUE(server.running()) << server.error();
+        const std::string ca =
+            "LDAPTLS_CACERT=" + (c.trustedCa ? server.caFile() : server.badCaFile());
+        for (const std::string& name : {server.ldapsUrl(), server.ldapUrl() + "/????StartTLS"}) {
+            SCOPED_TRACE(name + " " + c.cause);
+            const RunResult result = run({name, "/S"}, {ca});
+            EXPECT_EQ(result.out, "Could not attach to server " + upper(name) +
+                                      ".  QXCCOpenConnByName returned -317:fffffec3\n");
+            EXPECT_NE(result.err.find(c.cause), std::string::npos) << result.err;
+            // libldap's log, raised for the handshake, stays off the terminal.
+            EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        }
     }
 }
 
