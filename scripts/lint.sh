@@ -17,6 +17,19 @@ mapfile -t sources < <(git ls-files 'toollib/*.cpp' 'schema/*.cpp' 'dscontext/*.
     'dsclient/*.cpp' 'tavler/*.cpp')
 mapfile -t tests < <(git ls-files 'tests/*.cpp')
 
+echo "== every source file in a build"
+# Source lists are written out, not globbed: a file left out of them would
+# silently not be built or run.
+unlisted=0
+# (A fuzz target's file is named after the target: NAME_fuzz.cpp.)
+for file in $(git ls-files '*.cpp' ':!:tests/fuzz/corpus' ':!:tests/fuzz/*_fuzz.cpp'); do
+    if ! git grep -q -F "$(basename "$file")" -- '*CMakeLists.txt'; then
+        echo "not in any CMakeLists.txt: $file" >&2
+        unlisted=1
+    fi
+done
+[ "$unlisted" -eq 0 ]
+
 echo "== clang-tidy"
 # Its count of the warnings it filtered out is noise; its findings and any
 # file it could not analyse are not.
