@@ -338,7 +338,7 @@ TEST(SchemaFiles, MissingOrUnreadableSourcesCannotOpen) {
 }
 
 // Debian's schema files, as slapd installs them.
-const fs::path kDebianSchemas = "/etc/ldap/schema";
+constexpr const char* kDebianSchemas = "/etc/ldap/schema";
 
 SchemaContent readAndConvert(const fs::path& path, std::string& diagnostic) {
     Descriptions descriptions;

@@ -9,7 +9,7 @@
 
 namespace {
 
-const std::string kWithheld = "the server's text is withheld: it contains the password";
+constexpr const char* kWithheld = "the server's text is withheld: it contains the password";
 
 TEST(ServerText, APasswordInTheTextWithholdsAllOfIt) {
     struct Case {
