@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "dsclient/memorydirectory.h"
 #include "dsclient/replybuffer.h"
 #include "dscontext/dsclient.h"
+#include "support/memorydirectory.h"
 
 namespace {
 

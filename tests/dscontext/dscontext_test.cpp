@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "dsclient/memorydirectory.h"
 #include "dscontext/dsclient.h"
+#include "support/memorydirectory.h"
 
 namespace {
 
