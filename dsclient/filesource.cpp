@@ -18,15 +18,6 @@ namespace {
 
 constexpr std::string_view kScheme = "file:";
 
-bool startsWithName(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && namesEqual(text.substr(0, prefix.size()), prefix);
-}
-
-bool endsWithName(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() &&
-           namesEqual(text.substr(text.size() - suffix.size()), suffix);
-}
-
 void noteQuietly(std::string& diagnostic, const char* text) {
     try {
         diagnostic = text;
@@ -50,9 +41,12 @@ void noteOnStandardError(std::string text) {
 
 }  // namespace
 
+bool hasFileScheme(std::string_view name) {
+    return startsWithName(name, kScheme);
+}
+
 bool isFileSourceName(const std::string& name) {
-    return startsWithName(name, kScheme) || endsWithName(name, ".schema") ||
-           endsWithName(name, ".ldif");
+    return hasFileScheme(name) || endsWithName(name, ".schema") || endsWithName(name, ".ldif");
 }
 
 std::string fileSourcePath(const std::string& name) {

@@ -31,15 +31,6 @@ bool isBlankChar(char c) {
     return c == ' ' || c == '\t';
 }
 
-bool startsWithName(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && namesEqual(text.substr(0, prefix.size()), prefix);
-}
-
-bool endsWithName(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() &&
-           namesEqual(text.substr(text.size() - suffix.size()), suffix);
-}
-
 std::string where(const std::string& file, std::size_t line) {
     return file + ":" + std::to_string(line);
 }

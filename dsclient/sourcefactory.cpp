@@ -5,7 +5,9 @@
 #include <utility>
 
 #include "dsclient/filesource.h"
+#include "dsclient/ldapaddress.h"
 #include "dsclient/ldapsource.h"
+#include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
 
 namespace dsclient {
@@ -50,6 +52,10 @@ std::string noSourceReason(const std::string& name) {
     return name + ": not a host name, URL or schema file name" + hint;
 }
 
+bool hasSourceScheme(std::string_view name) {
+    return hasFileScheme(name) || hasLdapScheme(name);
+}
+
 std::string connectionKey(const std::string& name) {
     if (!claimedByFactory(name) && isFileSourceName(name)) {
         return "file:" + fileSourcePath(name);
@@ -65,3 +71,9 @@ std::string connectionKey(const std::string& name) {
 }
 
 }  // namespace dsclient
+
+// Outside the other calls' guard: a question about a name's form, which
+// neither fails nor belongs in a log of the calls that work with sources.
+extern "C" int32_t QXNameHasSourceScheme(const char* name) {
+    return name != nullptr && dsclient::hasSourceScheme(name) ? 1 : 0;
+}

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "dsclient/source.h"
 
@@ -34,6 +35,10 @@ ChosenSource makeSource(const std::string& name);
 
 // Why `name` is no source, for the diagnostic of QXERR_NO_SUCH_SERVER.
 std::string noSourceReason(const std::string& name);
+
+// True when `name` begins with the scheme of a kind of source: file:,
+// ldap://, ldaps:// or ldapi:// (letter case ignored).
+bool hasSourceScheme(std::string_view name);
 
 // The key under which an open connection to `name` is found again: names of
 // one source give one key (a file path compared exactly, a host name without

@@ -8,7 +8,7 @@
 #include "dsclient/callobserver.h"
 #include "dsclient/client.h"
 #include "dsclient/filesource.h"
-#include "dsclient/ldapsource.h"
+#include "dsclient/ldapaddress.h"
 #include "dsclient/source.h"
 #include "dsclient/sourcefactory.h"
 #include "dscontext/dsclient.h"
