@@ -12,19 +12,12 @@
 #include "dsclient/schemafiles.h"
 #include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
+#include "toollib/quietnote.h"
 
 namespace dsclient {
 namespace {
 
 constexpr std::string_view kScheme = "file:";
-
-void noteQuietly(std::string& diagnostic, const char* text) {
-    try {
-        diagnostic = text;
-    } catch (...) {
-        diagnostic.clear();
-    }
-}
 
 // The library reports through codes and the last error text, which the
 // program shows only for a failure; an empty folder is no failure (it
