@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "dsclient/memorydirectory.h"
+#include "dsclient/callobserver.h"
+#include "dsclient/client.h"
 #include "dsclient/replybuffer.h"
 #include "dsclient/source.h"
+#include "dsclient/sourcefactory.h"
 #include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
 
@@ -28,6 +30,8 @@ constexpr const char* rootName = "[Root]";
 struct Connection {
     std::string key;
     std::unique_ptr<Source> source;  // null for the default connection
+    std::size_t partLimit = 0;       // most definitions per reply part; 0: as many as fit
+    std::string referral;            // the name of the source that answers in its place
     bool findable = true;            // false for connections opened to follow a referral
     bool fetched = false;
     SchemaContent content;
@@ -92,20 +96,19 @@ T* find(std::map<std::uint32_t, T>& table, std::uint32_t handle) {
 }
 
 // Runs the body of the library call `name`: clears the last error text,
-// honours a failure armed by the tests, turns exhausted memory (or anything
-// else thrown) into a code, and logs the outcome.
+// lets an installed observer answer for the call and see its outcome, and
+// turns exhausted memory (or anything else thrown) into a code.
 std::int32_t guarded(const char* name, const std::function<std::string()>& detail,
                      const std::function<std::int32_t()>& body) {
     std::int32_t code = QXERR_OUT_OF_MEMORY;
     try {
         state().lastError.clear();
-        if (const std::optional<std::int32_t> injected = dsclient::memory::injectedFailure(name)) {
-            code = *injected;
-        } else {
-            code = body();
-        }
-        if (dsclient::memory::recordingCalls()) {
-            dsclient::memory::logCall(name, detail ? detail() : std::string(), code);
+        dsclient::CallObserver* observer = dsclient::callObserver();
+        const std::optional<std::int32_t> answered =
+            observer == nullptr ? std::nullopt : observer->before(name);
+        code = answered ? *answered : body();
+        if (observer != nullptr) {
+            observer->after(name, detail, code);
         }
     } catch (...) {
         // Nothing thrown may cross the C interface; the only thing the
@@ -143,19 +146,21 @@ void closeConnection(std::uint32_t handle) {
 }
 
 std::int32_t openConnection(const std::string& name, bool findable, std::uint32_t& handle) {
-    std::unique_ptr<Source> source = dsclient::makeSource(name);
+    dsclient::ChosenSource chosen = dsclient::makeSource(name);
     State& s = state();
-    if (!source) {
+    if (!chosen.source) {
         s.lastError = dsclient::noSourceReason(name);
         return QXERR_NO_SUCH_SERVER;
     }
-    if (const std::int32_t code = source->open(s.lastError); code != QX_SUCCESS) {
+    if (const std::int32_t code = chosen.source->open(s.lastError); code != QX_SUCCESS) {
         return code;
     }
     handle = s.issue();
     Connection& conn = s.connections[handle];
     conn.key = dsclient::connectionKey(name);
-    conn.source = std::move(source);
+    conn.source = std::move(chosen.source);
+    conn.partLimit = chosen.partLimit;
+    conn.referral = std::move(chosen.referral);
     conn.findable = findable;
     return QX_SUCCESS;
 }
@@ -184,7 +189,7 @@ std::int32_t content(Connection& conn, const SchemaContent*& out) {
 std::int32_t answeringConnection(std::uint32_t asked, std::uint32_t& answering) {
     State& s = state();
     Connection& conn = s.connections.at(asked);
-    const std::string referral = conn.source ? conn.source->referral() : std::string();
+    const std::string referral = conn.referral;
     if (referral.empty()) {
         answering = asked;
         return QX_SUCCESS;
@@ -266,7 +271,7 @@ std::int32_t readPart(ReplyBuffer::Kind kind, std::uint32_t context, std::uint32
         s.lastError = defs.diagnostic;
         return defs.code;
     }
-    const std::size_t limit = conn.source->partLimit();
+    const std::size_t limit = conn.partLimit;
     buf->startPart(kind);
     std::size_t at = next;
     while (at < defs.definitions.size() && (limit == 0 || at - next < limit) &&
@@ -346,7 +351,7 @@ std::string iterationDetail(std::int32_t given, const std::int32_t* iteration) {
 
 }  // namespace
 
-void dsclient::memory::closeConnections() {
+void dsclient::closeConnections() {
     State& s = state();
     std::vector<std::uint32_t> open;
     for (const auto& [handle, conn] : s.connections) {

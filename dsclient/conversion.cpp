@@ -1,13 +1,8 @@
 #include "dsclient/conversion.h"
 
-#include <ldap_schema.h>
-
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <map>
-#include <memory>
-#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,65 +10,15 @@
 #include <utility>
 #include <vector>
 
+#include "dsclient/descriptionparser.h"
 #include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
+#include "toollib/utf8.h"
 
 namespace dsclient {
 namespace {
 
-template <class T, void (*Free)(T*)>
-struct LdapFree {
-    void operator()(T* p) const { Free(p); }
-};
-using ObjectClassPtr =
-    std::unique_ptr<LDAPObjectClass, LdapFree<LDAPObjectClass, ldap_objectclass_free>>;
-using AttributeTypePtr =
-    std::unique_ptr<LDAPAttributeType, LdapFree<LDAPAttributeType, ldap_attributetype_free>>;
-using SyntaxPtr = std::unique_ptr<LDAPSyntax, LdapFree<LDAPSyntax, ldap_syntax_free>>;
-using NameFormPtr = std::unique_ptr<LDAPNameForm, LdapFree<LDAPNameForm, ldap_nameform_free>>;
-using StructureRulePtr =
-    std::unique_ptr<LDAPStructureRule, LdapFree<LDAPStructureRule, ldap_structurerule_free>>;
-
-constexpr unsigned kParseFlags = LDAP_SCHEMA_ALLOW_ALL;
 constexpr std::size_t kExcerptLength = 60;
-// Longer macro chains than this are taken for loops.
-constexpr int kMaxMacroDepth = 64;
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-std::string copyText(const char* text) {
-    return text ? std::string(text) : std::string();
-}
-
-std::vector<std::string> copyList(char** list) {
-    std::vector<std::string> result;
-    for (char** item = list; item && *item; ++item) {
-        result.emplace_back(*item);
-    }
-    return result;
-}
-
-bool isNumericOid(std::string_view oid) {
-    if (oid.empty() || oid.front() == '.' || oid.back() == '.') {
-        return false;
-    }
-    char previous = 0;
-    for (char c : oid) {
-        if (!isDigit(c) && c != '.') {
-            return false;
-        }
-        if (c == '.' && previous == '.') {
-            return false;
-        }
-        previous = c;
-    }
-    return true;
-}
 
 // The description as one line short enough for a message: whitespace and
 // control bytes become single spaces, and a long text is cut (never inside a
@@ -96,391 +41,11 @@ std::string excerpt(std::string_view text) {
     if (line.size() <= kExcerptLength) {
         return line;
     }
-    std::size_t cut = kExcerptLength;
-    while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) {
-        --cut;
-    }
-    line.resize(cut);
+    line.resize(utf8CutPoint(line, kExcerptLength));
     while (!line.empty() && line.back() == ' ') {
         line.pop_back();
     }
     return line + " ...";
-}
-
-class OidMacros {
-  public:
-    explicit OidMacros(const std::vector<std::pair<std::string, std::string>>& macros) {
-        for (const auto& [name, value] : macros) {
-            values_.emplace(name, value);  // the first of a name wins
-        }
-    }
-
-    // `text` with a leading macro name (alone, or before ":suffix") replaced
-    // by its value, over and over; unchanged when it names no macro or the
-    // macros loop. Macro names are case-sensitive.
-    std::string expand(const std::string& text) const {
-        std::string current = text;
-        for (int depth = 0; depth < kMaxMacroDepth; ++depth) {
-            if (current.empty() || isDigit(current.front())) {
-                return current;
-            }
-            const std::size_t colon = current.find(':');
-            const auto found = values_.find(current.substr(0, colon));
-            if (found == values_.end()) {
-                return current;
-            }
-            current = colon == std::string::npos ? found->second
-                                                 : found->second + "." + current.substr(colon + 1);
-        }
-        return text;
-    }
-
-  private:
-    std::unordered_map<std::string, std::string> values_;
-};
-
-// Where the definition OID stands in a description: just after the opening
-// parenthesis, possibly quoted.
-struct OidToken {
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    bool quoted = false;
-};
-
-std::optional<OidToken> findOidToken(std::string_view text) {
-    std::size_t pos = 0;
-    while (pos < text.size() && isBlank(text[pos])) {
-        ++pos;
-    }
-    if (pos >= text.size() || text[pos] != '(') {
-        return std::nullopt;
-    }
-    ++pos;
-    while (pos < text.size() && isBlank(text[pos])) {
-        ++pos;
-    }
-    OidToken token;
-    if (pos < text.size() && text[pos] == '\'') {
-        token.quoted = true;
-        token.begin = pos + 1;
-        const std::size_t close = text.find('\'', token.begin);
-        if (close == std::string_view::npos) {
-            return std::nullopt;
-        }
-        token.end = close;
-        return token;
-    }
-    token.begin = pos;
-    while (pos < text.size() && !isBlank(text[pos]) && text[pos] != '(' && text[pos] != ')' &&
-           text[pos] != '\'') {
-        ++pos;
-    }
-    token.end = pos;
-    if (token.begin == token.end) {
-        return std::nullopt;
-    }
-    return token;
-}
-
-// libldap's description parsers can step one byte past the terminating NUL
-// of a malformed description (a stray byte inside an OID, for one) and go on
-// reading whatever follows in memory. The text they are given ends in a run
-// of NUL bytes, so that such a step reads another end of the text.
-std::string forParser(std::string text) {
-    constexpr std::size_t endRun = 16;
-    text.append(endRun, '\0');
-    return text;
-}
-
-// The text with an unquoted macro OID of the definition expanded, for the
-// kinds whose OID libldap accepts only in numeric form.
-std::string expandedOid(const std::string& text, const OidMacros& macros) {
-    const auto token = findOidToken(text);
-    if (!token || token->quoted) {
-        return text;
-    }
-    const std::string written = text.substr(token->begin, token->end - token->begin);
-    const std::string expanded = macros.expand(written);
-    if (expanded == written) {
-        return text;
-    }
-    std::string result = text;
-    result.replace(token->begin, token->end - token->begin, expanded);
-    return result;
-}
-
-// The same, made ready for the parser.
-std::string withExpandedOid(const std::string& text, const OidMacros& macros) {
-    return forParser(expandedOid(text, macros));
-}
-
-// The definition's own OID after macro expansion. libldap hands back nothing
-// for a quoted OID, so that one comes from the text.
-std::string definitionOid(const char* parsed, std::string_view text, const OidMacros& macros) {
-    std::string oid = copyText(parsed);
-    if (oid.empty()) {
-        if (const auto token = findOidToken(text); token && token->quoted) {
-            oid = std::string(text.substr(token->begin, token->end - token->begin));
-        }
-    }
-    return macros.expand(oid);
-}
-
-bool hasUsableNames(const std::vector<std::string>& names, const std::string& oid) {
-    for (const std::string& name : names) {
-        if (name.empty()) {
-            return false;
-        }
-    }
-    return !names.empty() || !oid.empty();
-}
-
-struct ParsedClass {
-    std::string oid;
-    std::vector<std::string> names;
-    int kind = LDAP_SCHEMA_STRUCTURAL;
-    std::vector<std::string> superiors;
-    std::vector<std::string> must;
-    std::vector<std::string> may;
-};
-
-struct ParsedAttr {
-    std::string oid;
-    std::vector<std::string> names;
-    std::string superior;
-    std::string equality;
-    std::string syntax;
-    bool bounded = false;
-    bool singleValue = false;
-    bool noUserModification = false;
-    int usage = LDAP_SCHEMA_USER_APPLICATIONS;
-};
-
-struct ParsedSyntax {
-    std::string oid;
-    bool humanReadable = true;
-};
-
-struct ParsedNameForm {
-    std::string oid;
-    std::vector<std::string> names;
-    std::string objectClass;
-    std::vector<std::string> must;
-    std::vector<std::string> may;
-};
-
-struct ParsedRule {
-    int id = 0;
-    std::string form;
-    std::vector<int> superiors;
-};
-
-std::optional<ParsedClass> parseClass(const std::string& text, const OidMacros& macros) {
-    int code = 0;
-    const char* rest = nullptr;
-    const ObjectClassPtr parsed(
-        ldap_str2objectclass(withExpandedOid(text, macros).c_str(), &code, &rest, kParseFlags));
-    if (!parsed) {
-        return std::nullopt;
-    }
-    ParsedClass result;
-    result.oid = definitionOid(parsed->oc_oid, text, macros);
-    result.names = copyList(parsed->oc_names);
-    if (!hasUsableNames(result.names, result.oid)) {
-        return std::nullopt;
-    }
-    result.kind = parsed->oc_kind;
-    result.superiors = copyList(parsed->oc_sup_oids);
-    result.must = copyList(parsed->oc_at_oids_must);
-    result.may = copyList(parsed->oc_at_oids_may);
-    return result;
-}
-
-std::optional<ParsedAttr> parseAttr(const std::string& text, const OidMacros& macros) {
-    int code = 0;
-    const char* rest = nullptr;
-    const AttributeTypePtr parsed(
-        ldap_str2attributetype(withExpandedOid(text, macros).c_str(), &code, &rest, kParseFlags));
-    if (!parsed) {
-        return std::nullopt;
-    }
-    ParsedAttr result;
-    result.oid = definitionOid(parsed->at_oid, text, macros);
-    result.names = copyList(parsed->at_names);
-    if (!hasUsableNames(result.names, result.oid)) {
-        return std::nullopt;
-    }
-    result.superior = copyText(parsed->at_sup_oid);
-    result.equality = macros.expand(copyText(parsed->at_equality_oid));
-    // libldap lets a macro or a malformed length bound through as the
-    // syntax OID; what is not numeric after expansion is no syntax at all.
-    if (parsed->at_syntax_oid) {
-        result.syntax = macros.expand(parsed->at_syntax_oid);
-        if (!isNumericOid(result.syntax)) {
-            return std::nullopt;
-        }
-        result.bounded = parsed->at_syntax_len != 0;
-    }
-    result.singleValue = parsed->at_single_value != 0;
-    result.noUserModification = parsed->at_no_user_mod != 0;
-    result.usage = parsed->at_usage;
-    return result;
-}
-
-std::optional<ParsedSyntax> parseSyntax(const std::string& text, const OidMacros& macros) {
-    int code = 0;
-    const char* rest = nullptr;
-    const SyntaxPtr parsed(
-        ldap_str2syntax(withExpandedOid(text, macros).c_str(), &code, &rest, kParseFlags));
-    if (!parsed) {
-        return std::nullopt;
-    }
-    ParsedSyntax result;
-    result.oid = definitionOid(parsed->syn_oid, text, macros);
-    if (result.oid.empty()) {
-        return std::nullopt;
-    }
-    for (auto** ext = parsed->syn_extensions; ext && *ext; ++ext) {
-        const std::string name = copyText((*ext)->lsei_name);
-        if (name.size() < 2 ||
-            !namesEqual(std::string_view(name).substr(2), "NOT-HUMAN-READABLE")) {
-            continue;
-        }
-        for (char** value = (*ext)->lsei_values; value && *value; ++value) {
-            if (namesEqual(*value, "TRUE")) {
-                result.humanReadable = false;
-            }
-        }
-    }
-    return result;
-}
-
-std::optional<ParsedNameForm> parseNameForm(const std::string& text, const OidMacros& macros) {
-    int code = 0;
-    const char* rest = nullptr;
-    const NameFormPtr parsed(
-        ldap_str2nameform(withExpandedOid(text, macros).c_str(), &code, &rest, kParseFlags));
-    if (!parsed || !parsed->nf_objectclass) {
-        return std::nullopt;
-    }
-    ParsedNameForm result;
-    result.oid = definitionOid(parsed->nf_oid, text, macros);
-    result.names = copyList(parsed->nf_names);
-    if (!isNumericOid(result.oid) || !hasUsableNames(result.names, result.oid)) {
-        return std::nullopt;
-    }
-    result.objectClass = parsed->nf_objectclass;
-    result.must = copyList(parsed->nf_at_oids_must);
-    result.may = copyList(parsed->nf_at_oids_may);
-    return result;
-}
-
-// A token of a description outside quoted strings: a run of characters other
-// than blanks, parentheses and quotes, or one parenthesis.
-struct Token {
-    std::size_t begin;
-    std::size_t end;
-};
-
-std::vector<Token> tokenize(std::string_view text) {
-    std::vector<Token> tokens;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const char c = text[pos];
-        if (isBlank(c)) {
-            ++pos;
-        } else if (c == '\'') {
-            const std::size_t close = text.find('\'', pos + 1);
-            pos = close == std::string_view::npos ? text.size() : close + 1;
-        } else if (c == '(' || c == ')') {
-            tokens.push_back({pos, pos + 1});
-            ++pos;
-        } else {
-            const std::size_t begin = pos;
-            while (pos < text.size() && !isBlank(text[pos]) && text[pos] != '(' &&
-                   text[pos] != ')' && text[pos] != '\'') {
-                ++pos;
-            }
-            tokens.push_back({begin, pos});
-        }
-    }
-    return tokens;
-}
-
-std::optional<int> parseRuleId(std::string_view text) {
-    int id = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
-    if (error != std::errc() || end != text.data() + text.size() || text.empty() ||
-        !isDigit(text.front())) {
-        return std::nullopt;
-    }
-    return id;
-}
-
-// libldap rejects every SUP clause of a DIT structure rule, so the clause is
-// read here and cut out of the text handed on. False when it is malformed or
-// given twice.
-bool takeRuleSuperiors(std::string& text, std::vector<int>& superiors) {
-    const std::vector<Token> tokens = tokenize(text);
-    std::optional<std::pair<std::size_t, std::size_t>> clause;
-    for (std::size_t i = 0; i < tokens.size(); ++i) {
-        const std::string_view word(text.data() + tokens[i].begin, tokens[i].end - tokens[i].begin);
-        if (!namesEqual(word, "SUP")) {
-            continue;
-        }
-        if (clause || i + 1 >= tokens.size()) {
-            return false;
-        }
-        std::size_t last = i + 1;
-        auto idAt = [&](std::size_t k) {
-            return parseRuleId(
-                std::string_view(text.data() + tokens[k].begin, tokens[k].end - tokens[k].begin));
-        };
-        if (text[tokens[last].begin] == '(') {
-            ++last;
-            while (last < tokens.size() && text[tokens[last].begin] != ')') {
-                const auto id = idAt(last);
-                if (!id) {
-                    return false;
-                }
-                superiors.push_back(*id);
-                ++last;
-            }
-            if (last >= tokens.size() || superiors.empty()) {
-                return false;
-            }
-        } else {
-            const auto id = idAt(last);
-            if (!id) {
-                return false;
-            }
-            superiors.push_back(*id);
-        }
-        clause = std::make_pair(tokens[i].begin, tokens[last].end);
-        i = last;
-    }
-    if (clause) {
-        text.replace(clause->first, clause->second - clause->first, " ");
-    }
-    return true;
-}
-
-std::optional<ParsedRule> parseRule(const std::string& text) {
-    std::string rest = text;
-    ParsedRule result;
-    if (!takeRuleSuperiors(rest, result.superiors)) {
-        return std::nullopt;
-    }
-    int code = 0;
-    const char* unparsed = nullptr;
-    const StructureRulePtr parsed(
-        ldap_str2structurerule(forParser(rest).c_str(), &code, &unparsed, kParseFlags));
-    if (!parsed || !parsed->sr_nameform) {
-        return std::nullopt;
-    }
-    result.id = parsed->sr_ruleid;
-    result.form = parsed->sr_nameform;
-    return result;
 }
 
 struct NameLess {
@@ -549,47 +114,51 @@ void failKind(KindContent<Definition>& kind, const Description& description, con
     }
 }
 
-// A description with a NUL byte in it would reach libldap cut short.
-bool hasNul(const std::string& text) {
-    return text.find('\0') != std::string::npos;
-}
-
+// The syntax id for an attribute of `syntax` (a numeric OID) compared by
+// the matching rule `equality`.
 std::uint32_t syntaxIdOf(const std::string& syntax, const std::string& equality) {
     static const std::map<std::string_view, std::uint32_t> kIds = {
-        {"12", 1},  {"34", 1},  {"15", 3},  {"26", 2},  {"44", 4},  {"11", 4},
-        {"36", 5},  {"7", 7},   {"27", 8},  {"40", 9},  {"5", 9},   {"28", 9},
-        {"8", 9},   {"9", 9},   {"10", 9},  {"50", 10}, {"22", 11}, {"39", 14},
-        {"41", 18}, {"38", 20}, {"24", 24}, {"53", 24},
+        {"12", SYN_DIST_NAME},    {"34", SYN_DIST_NAME},   {"15", SYN_CI_STRING},
+        {"26", SYN_CE_STRING},    {"44", SYN_PR_STRING},   {"11", SYN_PR_STRING},
+        {"36", SYN_NU_STRING},    {"7", SYN_BOOLEAN},      {"27", SYN_INTEGER},
+        {"40", SYN_OCTET_STRING}, {"5", SYN_OCTET_STRING}, {"28", SYN_OCTET_STRING},
+        {"8", SYN_OCTET_STRING},  {"9", SYN_OCTET_STRING}, {"10", SYN_OCTET_STRING},
+        {"50", SYN_TEL_NUMBER},   {"22", SYN_FAX_NUMBER},  {"39", SYN_EMAIL_ADDRESS},
+        {"41", SYN_PO_ADDRESS},   {"38", SYN_CLASS_NAME},  {"24", SYN_TIME},
+        {"53", SYN_TIME},
     };
     // Active-Directory-style servers publish these under their own arc; a
     // large integer is an INTEGER in Debian's msuser schema, the rest take
     // the id of the standard syntax they stand closest to.
     static const std::map<std::string_view, std::uint32_t> kDirectoryIds = {
-        {"1.2.840.113556.1.4.906", 8},  {"1.2.840.113556.1.4.905", 3},
-        {"1.2.840.113556.1.4.1362", 2}, {"1.2.840.113556.1.4.907", 9},
-        {"1.2.840.113556.1.4.903", 9},  {"1.2.840.113556.1.4.904", 9},
+        {"1.2.840.113556.1.4.906", SYN_INTEGER},      {"1.2.840.113556.1.4.905", SYN_CI_STRING},
+        {"1.2.840.113556.1.4.1362", SYN_CE_STRING},   {"1.2.840.113556.1.4.907", SYN_OCTET_STRING},
+        {"1.2.840.113556.1.4.903", SYN_OCTET_STRING}, {"1.2.840.113556.1.4.904", SYN_OCTET_STRING},
     };
     constexpr std::string_view kPrefix = "1.3.6.1.4.1.1466.115.121.1.";
-    if (syntax == "1.3.6.1.1.16.1") {
-        return 9;
+    constexpr std::string_view kUuid = "1.3.6.1.1.16.1";
+    if (syntax == kUuid) {
+        return SYN_OCTET_STRING;
     }
     if (const auto directory = kDirectoryIds.find(syntax); directory != kDirectoryIds.end()) {
         return directory->second;
     }
     if (syntax.size() <= kPrefix.size() || syntax.compare(0, kPrefix.size(), kPrefix) != 0) {
-        return 0;
+        return SYN_UNKNOWN;
     }
     const auto found = kIds.find(std::string_view(syntax).substr(kPrefix.size()));
     if (found == kIds.end()) {
-        return 0;
+        return SYN_UNKNOWN;
     }
+    // A directory string compared exactly, and an IA5 string compared
+    // without regard to case, are the other kind of string.
     if (found->first == "15" &&
         (namesEqual(equality, "caseExactMatch") || equality == "2.5.13.5")) {
-        return 2;
+        return SYN_CE_STRING;
     }
     if (found->first == "26" &&
         (namesEqual(equality, "caseIgnoreIA5Match") || equality == "1.3.6.1.4.1.1466.109.114.2")) {
-        return 3;
+        return SYN_CI_STRING;
     }
     return found->second;
 }
@@ -626,10 +195,7 @@ class Converter {
     void parseKind(const std::vector<Description>& descriptions, std::vector<Parsed>& parsed,
                    KindContent<Definition>& kind, const char* what, Parse parse) {
         for (const Description& description : descriptions) {
-            std::optional<Parsed> one;
-            if (!hasNul(description.text)) {
-                one = parse(description.text);
-            }
+            std::optional<Parsed> one = parse(description.text, macros_);
             if (one) {
                 parsed.push_back(std::move(*one));
             } else {
@@ -639,15 +205,11 @@ class Converter {
     }
 
     void parseAll() {
-        auto withMacros = [this](auto parse) {
-            return [this, parse](const std::string& text) { return parse(text, macros_); };
-        };
-        parseKind(in_.objectClasses, classes_, out_.classes, "object class",
-                  withMacros(parseClass));
-        parseKind(in_.nameForms, forms_, out_.classes, "name form", withMacros(parseNameForm));
+        parseKind(in_.objectClasses, classes_, out_.classes, "object class", parseClass);
+        parseKind(in_.nameForms, forms_, out_.classes, "name form", parseNameForm);
         parseKind(in_.structureRules, rules_, out_.classes, "DIT structure rule", parseRule);
-        parseKind(in_.attributeTypes, attrs_, out_.attrs, "attribute type", withMacros(parseAttr));
-        parseKind(in_.ldapSyntaxes, syntaxes_, out_.syntaxes, "syntax", withMacros(parseSyntax));
+        parseKind(in_.attributeTypes, attrs_, out_.attrs, "attribute type", parseAttr);
+        parseKind(in_.ldapSyntaxes, syntaxes_, out_.syntaxes, "syntax", parseSyntax);
         for (std::size_t i = 0; i < classes_.size(); ++i) {
             classIndex_.add(classes_[i].names, classes_[i].oid, i);
         }
@@ -716,18 +278,18 @@ class Converter {
             if (attr.noUserModification) {
                 definition.flags |= DS_READ_ONLY_ATTR;
             }
-            if (attr.usage != LDAP_SCHEMA_USER_APPLICATIONS) {
+            if (attr.usage != AttrUsage::userApplications) {
                 definition.flags |= DS_HIDDEN_ATTR;
             }
-            if (attr.usage == LDAP_SCHEMA_DSA_OPERATION) {
+            if (attr.usage == AttrUsage::dsaOperation) {
                 definition.flags |= DS_PER_REPLICA;
             }
             switch (definition.syntaxId) {
-                case 2:
-                case 3:
-                case 4:
-                case 5:
-                case 10:
+                case SYN_CE_STRING:
+                case SYN_CI_STRING:
+                case SYN_PR_STRING:
+                case SYN_NU_STRING:
+                case SYN_TEL_NUMBER:
                     definition.flags |= DS_STRING_ATTR;
                     break;
                 default:
@@ -760,19 +322,19 @@ class Converter {
         for (const ParsedClass& parsed : classes_) {
             ClassDefinition definition;
             definition.name = definitionName(parsed);
-            if (parsed.kind == LDAP_SCHEMA_STRUCTURAL) {
+            if (parsed.kind == ClassKind::structural) {
                 definition.flags |= DS_EFFECTIVE_CLASS;
-            } else if (parsed.kind == LDAP_SCHEMA_AUXILIARY) {
+            } else if (parsed.kind == ClassKind::auxiliary) {
                 definition.flags |= DS_AUXILIARY_CLASS;
             }
             for (const std::string& superior : parsed.superiors) {
-                definition.lists[0].push_back(resolveClass(superior));
+                definition.lists[SUPERCLASSES].push_back(resolveClass(superior));
             }
             for (const std::string& attr : parsed.must) {
-                definition.lists[3].push_back(resolveAttr(attr));
+                definition.lists[MANDATORY].push_back(resolveAttr(attr));
             }
             for (const std::string& attr : parsed.may) {
-                definition.lists[4].push_back(resolveAttr(attr));
+                definition.lists[OPT].push_back(resolveAttr(attr));
             }
             definitions.push_back(std::move(definition));
         }
@@ -783,7 +345,7 @@ class Converter {
             }
             for (const auto* list : {&form.must, &form.may}) {
                 for (const std::string& attr : *list) {
-                    addOnce(definitions[*owner].lists[2], resolveAttr(attr));
+                    addOnce(definitions[*owner].lists[NAMEDBY], resolveAttr(attr));
                 }
             }
         }
@@ -800,7 +362,7 @@ class Converter {
                 }
                 const auto superiorForm = formIndex_.find(superiorRule.form);
                 if (owner && superiorForm) {
-                    addOnce(definitions[*owner].lists[1],
+                    addOnce(definitions[*owner].lists[CONTAINMENT],
                             resolveClass(forms_[*superiorForm].objectClass));
                 }
             }

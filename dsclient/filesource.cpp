@@ -12,28 +12,12 @@
 #include "dsclient/schemafiles.h"
 #include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
+#include "toollib/quietnote.h"
 
 namespace dsclient {
 namespace {
 
 constexpr std::string_view kScheme = "file:";
-
-bool startsWithName(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && namesEqual(text.substr(0, prefix.size()), prefix);
-}
-
-bool endsWithName(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() &&
-           namesEqual(text.substr(text.size() - suffix.size()), suffix);
-}
-
-void noteQuietly(std::string& diagnostic, const char* text) {
-    try {
-        diagnostic = text;
-    } catch (...) {
-        diagnostic.clear();
-    }
-}
 
 // The library reports through codes and the last error text, which the
 // program shows only for a failure; an empty folder is no failure (it
@@ -50,9 +34,12 @@ void noteOnStandardError(std::string text) {
 
 }  // namespace
 
+bool hasFileScheme(std::string_view name) {
+    return startsWithName(name, kScheme);
+}
+
 bool isFileSourceName(const std::string& name) {
-    return startsWithName(name, kScheme) || endsWithName(name, ".schema") ||
-           endsWithName(name, ".ldif");
+    return hasFileScheme(name) || endsWithName(name, ".schema") || endsWithName(name, ".ldif");
 }
 
 std::string fileSourcePath(const std::string& name) {

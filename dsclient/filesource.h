@@ -2,11 +2,15 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "dsclient/source.h"
 #include "dsclient/sourceschema.h"
 
 namespace dsclient {
+
+// True when `name` begins with "file:" (letter case ignored).
+bool hasFileScheme(std::string_view name);
 
 // True when `name` stands for local schema files: it begins with "file:" or
 // ends with ".schema" or ".ldif" (letter case ignored).

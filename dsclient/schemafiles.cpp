@@ -21,6 +21,7 @@
 
 #include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
+#include "toollib/quietnote.h"
 
 namespace dsclient {
 namespace {
@@ -29,15 +30,6 @@ namespace fs = std::filesystem;
 
 bool isBlankChar(char c) {
     return c == ' ' || c == '\t';
-}
-
-bool startsWithName(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && namesEqual(text.substr(0, prefix.size()), prefix);
-}
-
-bool endsWithName(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() &&
-           namesEqual(text.substr(text.size() - suffix.size()), suffix);
 }
 
 std::string where(const std::string& file, std::size_t line) {
@@ -473,17 +465,6 @@ std::int32_t readFolder(const std::string& folder, Descriptions& out, std::strin
     return 0;
 }
 
-// For the last resort: the note may itself fail to allocate, the code not.
-std::int32_t failQuietly(std::int32_t code, const char* what, const std::string& path,
-                         std::string& diagnostic) {
-    try {
-        diagnostic = what + path;
-    } catch (...) {
-        diagnostic.clear();
-    }
-    return code;
-}
-
 }  // namespace
 
 std::int32_t readSchemaFiles(const std::string& path, Descriptions& out, std::string& diagnostic) {
@@ -503,9 +484,12 @@ std::int32_t readSchemaFiles(const std::string& path, Descriptions& out, std::st
         }
         return readFile(path, out, diagnostic);
     } catch (const std::bad_alloc&) {
-        return failQuietly(QXERR_OUT_OF_MEMORY, "out of memory while reading ", path, diagnostic);
+        // The last resort: the note may itself fail to allocate, the code not.
+        noteQuietly(diagnostic, "out of memory while reading ", path);
+        return QXERR_OUT_OF_MEMORY;
     } catch (...) {
-        return failQuietly(QXERR_CANNOT_OPEN, "cannot read ", path, diagnostic);
+        noteQuietly(diagnostic, "cannot read ", path);
+        return QXERR_CANNOT_OPEN;
     }
 }
 

@@ -1,31 +1,50 @@
+#include "dsclient/sourcefactory.h"
+
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "dsclient/filesource.h"
+#include "dsclient/ldapaddress.h"
 #include "dsclient/ldapsource.h"
-#include "dsclient/memorydirectory.h"
-#include "dsclient/source.h"
+#include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
 
 namespace dsclient {
 
-std::unique_ptr<Source> makeSource(const std::string& name) {
-    if (const memory::Server* server = memory::findServer(name)) {
-        return std::make_unique<memory::MemorySource>(*server);
+namespace {
+
+SourceFactory& installed() {
+    static SourceFactory factory;
+    return factory;
+}
+
+bool claimedByFactory(const std::string& name) {
+    return installed() && installed()(name).source != nullptr;
+}
+
+}  // namespace
+
+void installSourceFactory(SourceFactory factory) {
+    installed() = std::move(factory);
+}
+
+ChosenSource makeSource(const std::string& name) {
+    if (installed()) {
+        if (ChosenSource chosen = installed()(name); chosen.source) {
+            return chosen;
+        }
     }
+    ChosenSource chosen;
     if (isFileSourceName(name)) {
-        return std::make_unique<FileSource>(name);
+        chosen.source = std::make_unique<FileSource>(name);
+    } else if (isLdapName(name)) {
+        chosen.source = std::make_unique<LdapSource>(name);
     }
-    if (isLdapName(name) && !memory::offline()) {
-        return std::make_unique<LdapSource>(name);
-    }
-    return nullptr;
+    return chosen;
 }
 
 std::string noSourceReason(const std::string& name) {
-    if (isLdapName(name)) {
-        return name + ": no such server";  // only the in-memory directory gets here
-    }
     // A path typed without file: is the usual slip; only a word with a
     // slash can be one, as a bare word may as well be a host.
     const std::string hint =
@@ -33,11 +52,15 @@ std::string noSourceReason(const std::string& name) {
     return name + ": not a host name, URL or schema file name" + hint;
 }
 
+bool hasSourceScheme(std::string_view name) {
+    return hasFileScheme(name) || hasLdapScheme(name);
+}
+
 std::string connectionKey(const std::string& name) {
-    if (memory::findServer(name) == nullptr && isFileSourceName(name)) {
+    if (!claimedByFactory(name) && isFileSourceName(name)) {
         return "file:" + fileSourcePath(name);
     }
-    if (memory::findServer(name) == nullptr && isLdapName(name)) {
+    if (!claimedByFactory(name) && isLdapName(name)) {
         return ldapConnectionKey(name);
     }
     std::string key = name;
@@ -48,3 +71,9 @@ std::string connectionKey(const std::string& name) {
 }
 
 }  // namespace dsclient
+
+// Outside the other calls' guard: a question about a name's form, which
+// neither fails nor belongs in a log of the calls that work with sources.
+extern "C" int32_t QXNameHasSourceScheme(const char* name) {
+    return name != nullptr && dsclient::hasSourceScheme(name) ? 1 : 0;
+}

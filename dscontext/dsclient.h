@@ -138,6 +138,10 @@ int32_t QXCCOpenConnByName(uint32_t start, const char* name, uint32_t nameFormat
 int32_t QXCCCloseConn(uint32_t connection);
 /* The connection's source name, cut to fit QX_SERVER_NAME_SIZE bytes. */
 int32_t QXGetFileServerName(uint32_t connection, char* name);
+/* 1 when `name` begins with the scheme of a kind of source (file:, ldap://,
+ * ldaps:// or ldapi://, letter case ignored), else 0: such a name stands for
+ * a source whatever else it holds. Needs no connection and sets no error text. */
+int32_t QXNameHasSourceScheme(const char* name);
 
 /* Contexts. */
 int32_t QXDSCreateContextHandle(uint32_t* context);

@@ -1,18 +1,10 @@
 #include "tavler/serversource.h"
 
-#include <string_view>
-
 #include "dscontext/dsclient.h"
 #include "dscontext/errorline.h"
-#include "toollib/namecompare.h"
 
 bool hasServerScheme(const std::string& word) {
-    for (std::string_view scheme : {"file:", "ldap://", "ldaps://", "ldapi://"}) {
-        if (word.size() >= scheme.size() && namesEqual(word.substr(0, scheme.size()), scheme)) {
-            return true;
-        }
-    }
-    return false;
+    return QXNameHasSourceScheme(word.c_str()) == 1;
 }
 
 bool attachServer(ServerState& state, int i, const std::string& shownName,

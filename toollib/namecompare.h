@@ -59,5 +59,16 @@ inline bool namesEqual(std::string_view a, std::string_view b) {
     return a.size() == b.size() && compareNames(a, b) == 0;
 }
 
+// True when `text` begins with `prefix` without regard to letter case.
+inline bool startsWithName(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && namesEqual(text.substr(0, prefix.size()), prefix);
+}
+
+// True when `text` ends with `suffix` without regard to letter case.
+inline bool endsWithName(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() &&
+           namesEqual(text.substr(text.size() - suffix.size()), suffix);
+}
+
 // True when `text` contains `part` anywhere, without regard to letter case.
 bool containsName(std::string_view text, std::string_view part);

@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "dsclient/memorydirectory.h"
 #include "dsclient/replybuffer.h"
 #include "dscontext/dsclient.h"
+#include "support/memorydirectory.h"
 
 namespace {
 
@@ -30,7 +30,9 @@ Server serverWithClasses(const std::string& name, int count, std::size_t partSiz
 struct Session {
     explicit Session(const std::string& name) {
         EXPECT_EQ(QXGetDefaultConnectionID(&start), 0);
-        EXPECT_EQ(QXCCOpenConnByName(start, name.c_str(), 2, 1, 0x8000, &conn), 0);
+        EXPECT_EQ(QXCCOpenConnByName(start, name.c_str(), QX_NAME_FORMAT_SERVER,
+                                     QX_OPEN_STATE_DEFAULT, QX_TRANSPORT_ANY, &conn),
+                  0);
         EXPECT_EQ(QXDSCreateContextHandle(&context), 0);
         EXPECT_EQ(QXDSSetContext(context, QX_CTX_CONNECTION, &conn), 0);
         EXPECT_EQ(QXDSAllocBuf(QX_REPLY_BUF_SIZE, &buffer), 0);
@@ -53,7 +55,9 @@ TEST_F(Client, HandlesNeverIssuedOrAlreadyReleasedAreRefusedByEveryCall) {
     dsclient::memory::addServer(serverWithClasses("GONE", 1));
     std::uint32_t conn = 0, context = 0, buffer = 0, start = 0;
     ASSERT_EQ(QXGetDefaultConnectionID(&start), 0);
-    ASSERT_EQ(QXCCOpenConnByName(start, "GONE", 2, 1, 0x8000, &conn), 0);
+    ASSERT_EQ(QXCCOpenConnByName(start, "GONE", QX_NAME_FORMAT_SERVER, QX_OPEN_STATE_DEFAULT,
+                                 QX_TRANSPORT_ANY, &conn),
+              0);
     ASSERT_EQ(QXDSCreateContextHandle(&context), 0);
     ASSERT_EQ(QXDSAllocBuf(QX_REPLY_BUF_SIZE, &buffer), 0);
     ASSERT_EQ(QXCCCloseConn(conn), 0);
@@ -88,7 +92,10 @@ TEST_F(Client, HandlesNeverIssuedOrAlreadyReleasedAreRefusedByEveryCall) {
             [&] { return QXDSGetAttrDef(stale, stale, name, &attrInfo); },
             [&] { return QXDSGetSyntaxCount(stale, stale, &value); },
             [&] { return QXDSGetSyntaxDef(stale, stale, name, &syntaxInfo); },
-            [&] { return QXCCOpenConnByName(stale, "GONE", 2, 1, 0x8000, &value); },
+            [&] {
+                return QXCCOpenConnByName(stale, "GONE", QX_NAME_FORMAT_SERVER,
+                                          QX_OPEN_STATE_DEFAULT, QX_TRANSPORT_ANY, &value);
+            },
         };
         for (std::size_t n = 0; n < calls.size(); ++n) {
             EXPECT_EQ(calls[n](), QXERR_INVALID_HANDLE) << "call " << n;
@@ -120,13 +127,16 @@ TEST_F(Client, ConnectionsAreFoundByNameUntilClosed) {
 
     std::uint32_t start = 0, conn = 0;
     ASSERT_EQ(QXGetDefaultConnectionID(&start), 0);
-    EXPECT_EQ(QXCCOpenConnByName(start, "a name with spaces", 2, 1, 0x8000, &conn),
+    EXPECT_EQ(QXCCOpenConnByName(start, "a name with spaces", QX_NAME_FORMAT_SERVER,
+                                 QX_OPEN_STATE_DEFAULT, QX_TRANSPORT_ANY, &conn),
               QXERR_NO_SUCH_SERVER);
     EXPECT_EQ(QXCCOpenConnByName(start, "Alpha", 2, 1, 0, &conn), QXERR_INVALID_ARGUMENT);
     EXPECT_EQ(QXCCCloseConn(start), QXERR_INVALID_HANDLE) << "the default connection stays";
 
     dsclient::memory::addServer(Server{std::string(60, 'x'), {}, 0, {}, 35});
-    EXPECT_EQ(QXCCOpenConnByName(start, std::string(60, 'x').c_str(), 2, 1, 0x8000, &conn), 35);
+    EXPECT_EQ(QXCCOpenConnByName(start, std::string(60, 'x').c_str(), QX_NAME_FORMAT_SERVER,
+                                 QX_OPEN_STATE_DEFAULT, QX_TRANSPORT_ANY, &conn),
+              35);
     dsclient::memory::addServer(Server{std::string(60, 'x'), {}, 0, {}, 0});
     Session longName(std::string(60, 'x'));
     char name[QX_SERVER_NAME_SIZE];
@@ -242,7 +252,7 @@ TEST_F(Client, ReadsComeInPartsOfWholeDefinitions) {
 
 TEST_F(Client, ADefinitionLargerThanTheBufferIsRefused) {
     Server server = serverWithClasses("HUGE", 1);
-    server.content.classes.definitions[0].lists[4].assign(20000, "attribute");
+    server.content.classes.definitions[0].lists[dsclient::OPT].assign(20000, "attribute");
     dsclient::memory::addServer(server);
     Session session("HUGE");
     std::int32_t iteration = -1;

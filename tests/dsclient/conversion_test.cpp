@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dscontext/dsclient.h"
@@ -32,71 +33,105 @@ const ClassDefinition* findClass(const SchemaContent& content, const std::string
     return nullptr;
 }
 
-TEST(Conversion, SyntaxOidsMapToIds) {
+// The syntax id of the one attribute `description` describes.
+std::uint32_t syntaxIdOf(const std::string& description) {
+    Descriptions in;
+    in.attributeTypes = described({description});
+    const SchemaContent out = convertDescriptions(in);
+    EXPECT_EQ(out.attrs.code, 0) << description;
+    return out.attrs.definitions.empty() ? QX_NO_SYNTAX : out.attrs.definitions[0].syntaxId;
+}
+
+TEST(Conversion, StandardAttributesGetTheSyntaxOfTheirKind) {
     struct Case {
-        std::string syntax;
-        std::string equality;
+        std::string description;
         std::uint32_t id;
     };
     const std::vector<Case> cases = {
-        {kPrefix + "12", "", 1},
-        {kPrefix + "34", "", 1},
-        {kPrefix + "15", "", 3},
-        {kPrefix + "15", "caseExactMatch", 2},
-        {kPrefix + "15", "CASEEXACTMATCH", 2},
-        {kPrefix + "15", "2.5.13.5", 2},
-        {kPrefix + "15", "caseIgnoreMatch", 3},
-        {kPrefix + "26", "", 2},
-        {kPrefix + "26", "caseIgnoreIA5Match", 3},
-        {kPrefix + "26", "caseignoreia5match", 3},
-        {kPrefix + "26", "1.3.6.1.4.1.1466.109.114.2", 3},
-        {kPrefix + "26", "caseExactIA5Match", 2},
-        {kPrefix + "44", "", 4},
-        {kPrefix + "11", "", 4},
-        {kPrefix + "36", "", 5},
-        {kPrefix + "7", "", 7},
-        {kPrefix + "27", "", 8},
-        {kPrefix + "40", "", 9},
-        {kPrefix + "5", "", 9},
-        {kPrefix + "28", "", 9},
-        {kPrefix + "8", "", 9},
-        {kPrefix + "9", "", 9},
-        {kPrefix + "10", "", 9},
-        {"1.3.6.1.1.16.1", "", 9},
-        {"1.2.840.113556.1.4.906", "", 8},
-        {"1.2.840.113556.1.4.905", "", 3},
-        {"1.2.840.113556.1.4.1362", "", 2},
-        {"1.2.840.113556.1.4.907", "", 9},
-        {"1.2.840.113556.1.4.903", "", 9},
-        {"1.2.840.113556.1.4.904", "", 9},
-        {kPrefix + "50", "", 10},
-        {kPrefix + "22", "", 11},
-        {kPrefix + "39", "", 14},
-        {kPrefix + "41", "", 18},
-        {kPrefix + "38", "", 20},
-        {kPrefix + "24", "", 24},
-        {kPrefix + "53", "", 24},
-        // Everything else, including near misses of the list.
-        {kPrefix + "1", "", 0},
-        {kPrefix + "150", "", 0},
-        {kPrefix + "2", "caseExactMatch", 0},
-        {"1.3.6.1.4.1.1466.115.121.15", "", 0},
-        {"1.3.6.1.1.16.10", "", 0},
-        {"1.2.840.113556.1.4.90", "", 0},
-        {"2.5.5.5", "", 0},
+        {"( 2.5.4.49 NAME 'distinguishedName' EQUALITY distinguishedNameMatch SYNTAX " + kPrefix +
+             "12 )",
+         SYN_DIST_NAME},
+        {"( 2.5.4.41 NAME 'name' EQUALITY caseIgnoreMatch SYNTAX " + kPrefix + "15{32768} )",
+         SYN_CI_STRING},
+        {"( 1.3.6.1.4.1.4203.1.3.5 NAME 'exactName' EQUALITY caseExactMatch SYNTAX " + kPrefix +
+             "15 )",
+         SYN_CE_STRING},
+        {"( 2.5.4.3 NAME 'cn' EQUALITY 2.5.13.5 SYNTAX " + kPrefix + "15 )", SYN_CE_STRING},
+        {"( 0.9.2342.19200300.100.1.25 NAME 'dc' EQUALITY caseIgnoreIA5Match SYNTAX " + kPrefix +
+             "26 SINGLE-VALUE )",
+         SYN_CI_STRING},
+        {"( 1.3.6.1.1.1.1.3 NAME 'homeDirectory' EQUALITY caseExactIA5Match SYNTAX " + kPrefix +
+             "26 SINGLE-VALUE )",
+         SYN_CE_STRING},
+        {"( 2.5.4.6 NAME 'c' SYNTAX " + kPrefix + "11 SINGLE-VALUE )", SYN_PR_STRING},
+        {"( 2.5.4.24 NAME 'x121Address' EQUALITY numericStringMatch SYNTAX " + kPrefix + "36 )",
+         SYN_NU_STRING},
+        {"( 2.5.4.20 NAME 'telephoneNumber' SYNTAX " + kPrefix + "50 )", SYN_TEL_NUMBER},
+        {"( 2.5.4.23 NAME 'facsimileTelephoneNumber' SYNTAX " + kPrefix + "22 )", SYN_FAX_NUMBER},
+        {"( 2.5.4.35 NAME 'userPassword' EQUALITY octetStringMatch SYNTAX " + kPrefix + "40 )",
+         SYN_OCTET_STRING},
+        {"( 2.5.4.36 NAME 'userCertificate' SYNTAX " + kPrefix + "8 )", SYN_OCTET_STRING},
+        {"( 1.3.6.1.1.16.4 NAME 'entryUUID' SYNTAX 1.3.6.1.1.16.1 SINGLE-VALUE )",
+         SYN_OCTET_STRING},
+        {"( 1.3.6.1.1.1.1.0 NAME 'uidNumber' EQUALITY integerMatch SYNTAX " + kPrefix +
+             "27 SINGLE-VALUE )",
+         SYN_INTEGER},
+        {"( 2.5.4.16 NAME 'postalAddress' SYNTAX " + kPrefix + "41 )", SYN_PO_ADDRESS},
+        {"( 2.5.4.0 NAME 'objectClass' EQUALITY objectIdentifierMatch SYNTAX " + kPrefix + "38 )",
+         SYN_CLASS_NAME},
+        {"( 2.5.18.1 NAME 'createTimestamp' SYNTAX " + kPrefix + "24 SINGLE-VALUE )", SYN_TIME},
+        {"( 1.3.6.1.4.1.1466.101.120.16 NAME 'ldapSyntaxes' SYNTAX " + kPrefix + "54 )",
+         SYN_UNKNOWN},
+        {"( 1.2.840.113556.1.4.96 NAME 'pwdLastSet' SYNTAX 1.2.840.113556.1.4.906 )", SYN_INTEGER},
     };
     for (const Case& c : cases) {
-        std::string text = "( 1.1 NAME 'a' SYNTAX " + c.syntax;
-        if (!c.equality.empty()) {
-            text += " EQUALITY " + c.equality;
-        }
-        Descriptions in;
-        in.attributeTypes = described({text + " )"});
-        const SchemaContent out = convertDescriptions(in);
-        ASSERT_EQ(out.attrs.code, 0) << text;
-        ASSERT_EQ(out.attrs.definitions.size(), 1u);
-        EXPECT_EQ(out.attrs.definitions[0].syntaxId, c.id) << text;
+        EXPECT_EQ(syntaxIdOf(c.description), c.id) << c.description;
     }
+}
+
+// Every syntax the conversion knows, grouped by the id it gets: each maps to
+// that id, and near misses of them to SYN_UNKNOWN.
+TEST(Conversion, KnownSyntaxesMapToValidIdsAndOthersToUnknown) {
+    const std::vector<std::pair<std::uint32_t, Names>> known = {
+        {SYN_DIST_NAME, {kPrefix + "12", kPrefix + "34"}},
+        {SYN_CE_STRING, {kPrefix + "26", "1.2.840.113556.1.4.1362"}},
+        {SYN_CI_STRING, {kPrefix + "15", "1.2.840.113556.1.4.905"}},
+        {SYN_PR_STRING, {kPrefix + "44", kPrefix + "11"}},
+        {SYN_NU_STRING, {kPrefix + "36"}},
+        {SYN_BOOLEAN, {kPrefix + "7"}},
+        {SYN_INTEGER, {kPrefix + "27", "1.2.840.113556.1.4.906"}},
+        {SYN_OCTET_STRING,
+         {kPrefix + "40", kPrefix + "5", kPrefix + "28", kPrefix + "8", kPrefix + "9",
+          kPrefix + "10", "1.3.6.1.1.16.1", "1.2.840.113556.1.4.907", "1.2.840.113556.1.4.903",
+          "1.2.840.113556.1.4.904"}},
+        {SYN_TEL_NUMBER, {kPrefix + "50"}},
+        {SYN_FAX_NUMBER, {kPrefix + "22"}},
+        {SYN_EMAIL_ADDRESS, {kPrefix + "39"}},
+        {SYN_PO_ADDRESS, {kPrefix + "41"}},
+        {SYN_CLASS_NAME, {kPrefix + "38"}},
+        {SYN_TIME, {kPrefix + "24", kPrefix + "53"}},
+    };
+    for (const auto& [id, syntaxes] : known) {
+        ASSERT_LT(id, SYNTAX_COUNT);
+        for (const std::string& syntax : syntaxes) {
+            EXPECT_EQ(syntaxIdOf("( 1.1 NAME 'a' SYNTAX " + syntax + " )"), id) << syntax;
+        }
+    }
+    const Names unknown = {
+        kPrefix + "1",     kPrefix + "150",         "1.3.6.1.4.1.1466.115.121.15",
+        "1.3.6.1.1.16.10", "1.2.840.113556.1.4.90", "2.5.5.5"};
+    for (const std::string& syntax : unknown) {
+        EXPECT_EQ(syntaxIdOf("( 1.1 NAME 'a' SYNTAX " + syntax + " )"), SYN_UNKNOWN) << syntax;
+    }
+    // The matching rule makes a string of the other kind only for the two
+    // string syntaxes, in any letter case.
+    EXPECT_EQ(syntaxIdOf("( 1.1 NAME 'a' SYNTAX " + kPrefix + "15 EQUALITY CASEEXACTMATCH )"),
+              SYN_CE_STRING);
+    EXPECT_EQ(
+        syntaxIdOf("( 1.1 NAME 'a' SYNTAX " + kPrefix + "26 EQUALITY 1.3.6.1.4.1.1466.109.114.2 )"),
+        SYN_CI_STRING);
+    EXPECT_EQ(syntaxIdOf("( 1.1 NAME 'a' SYNTAX " + kPrefix + "2 EQUALITY caseExactMatch )"),
+              SYN_UNKNOWN);
 }
 
 // Each case converts `attrs` and checks the last one.
@@ -265,12 +300,12 @@ TEST(Conversion, ReferencesResolveByNameThenOid) {
     ASSERT_EQ(out.classes.code, 0) << out.classes.diagnostic;
     const ClassDefinition* person = findClass(out, "person");
     ASSERT_NE(person, nullptr);
-    EXPECT_EQ(person->lists[0], (Names{"top"}));
-    EXPECT_EQ(person->lists[3], (Names{"commonName", "commonName", "sn"}));
-    EXPECT_EQ(person->lists[4], (Names{"1.3", "macroed", "macroed", "missing"}));
+    EXPECT_EQ(person->lists[SUPERCLASSES], (Names{"top"}));
+    EXPECT_EQ(person->lists[MANDATORY], (Names{"commonName", "commonName", "sn"}));
+    EXPECT_EQ(person->lists[OPT], (Names{"1.3", "macroed", "macroed", "missing"}));
     const ClassDefinition* child = findClass(out, "child");
     ASSERT_NE(child, nullptr);
-    EXPECT_EQ(child->lists[0], (Names{"person", "top", "nothing"}));
+    EXPECT_EQ(child->lists[SUPERCLASSES], (Names{"person", "top", "nothing"}));
     // Both definitions named "top" are listed; references go to the first.
     ASSERT_EQ(out.classes.definitions.size(), 4u);
     EXPECT_EQ(out.classes.definitions[3].name, "top");
@@ -354,8 +389,8 @@ TEST(Conversion, NameFormsAndStructureRules) {
         const ClassDefinition& got = out.classes.definitions[i];
         EXPECT_EQ(got.name, expected[i].name);
         EXPECT_EQ(got.flags, expected[i].flags) << got.name;
-        EXPECT_EQ(got.lists[1], expected[i].containment) << got.name;
-        EXPECT_EQ(got.lists[2], expected[i].namedBy) << got.name;
+        EXPECT_EQ(got.lists[CONTAINMENT], expected[i].containment) << got.name;
+        EXPECT_EQ(got.lists[NAMEDBY], expected[i].namedBy) << got.name;
     }
 }
 

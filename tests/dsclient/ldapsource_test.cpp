@@ -1,6 +1,5 @@
-// Server names of directory servers: which words are one, what they name,
-// and under which key a connection to them is found again. No server is
-// contacted here; the live tests start their own.
+// Directory servers as sources: the bind password, and what the source
+// does before it asks a server. The live tests start servers of their own.
 
 #include "dsclient/ldapsource.h"
 
@@ -25,82 +24,6 @@
 #include "toollib/progress.h"
 
 namespace {
-
-using dsclient::LdapAddress;
-
-TEST(LdapNames, FormsAndWhatTheyName) {
-    struct Case {
-        std::string name;
-        bool valid;
-        std::string url, host;
-        int port;
-        bool portGiven, startTls;
-        std::string bindDn;
-    };
-    const std::vector<Case> cases{
-        {"dir.example", true, "ldap://dir.example:389", "dir.example", 389, false, false, ""},
-        {"Dir-1.Example:3890", true, "ldap://Dir-1.Example:3890", "Dir-1.Example", 3890, true,
-         false, ""},
-        {"[::1]:3890", true, "ldap://[::1]:3890", "::1", 3890, true, false, ""},
-        {"LDAP://127.0.0.1", true, "ldap://127.0.0.1:389", "127.0.0.1", 389, false, false, ""},
-        {"ldaps://127.0.0.1:6360", true, "ldaps://127.0.0.1:6360", "127.0.0.1", 6360, true, false,
-         ""},
-        {"ldaps://host", true, "ldaps://host:636", "host", 636, false, false, ""},
-        {"ldap://[::1]/", true, "ldap://[::1]:389", "::1", 389, false, false, ""},
-        {"ldap://h/????StartTLS", true, "ldap://h:389", "h", 389, false, true, ""},
-        {"ldap://h/???"
-         "?!StartTLS",
-         true, "ldap://h:389", "h", 389, false, true, ""},
-        {"ldaps://h/????StartTLS", true, "ldaps://h:636", "h", 636, false, false, ""},
-        {"ldap://h:1/????bindname=cn=admin%2cdc=example", true, "ldap://h:1", "h", 1, true, false,
-         "cn=admin,dc=example"},
-        {"ldapi://%2Frun%2Fs.sock", true, "ldapi://%2Frun%2Fs.sock", "/run/s.sock", 0, false, false,
-         ""},
-        {"ldap://h/???"
-         "?!x-unknown",
-         false, "", "", 0, false, false, ""},
-        {"ldap://h/????x-unknown", true, "ldap://h:389", "h", 389, false, false, ""},
-        {"ldap://h:0", false, "", "", 0, false, false, ""},
-        {"ldap://h:70000", false, "", "", 0, false, false, ""},
-        {"ldap://a b", false, "", "", 0, false, false, ""},
-        {"host:port", false, "", "", 0, false, false, ""},
-        {"a name with spaces", false, "", "", 0, false, false, ""},
-        {"[::1", false, "", "", 0, false, false, ""},
-        {"", false, "", "", 0, false, false, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::string why;
-        const auto address = dsclient::parseLdapName(c.name, why);
-        ASSERT_EQ(address.has_value(), c.valid) << why;
-        if (!address) {
-            EXPECT_FALSE(why.empty());
-            continue;
-        }
-        EXPECT_EQ(address->url, c.url);
-        EXPECT_EQ(address->host, c.host);
-        EXPECT_EQ(address->port, c.port);
-        EXPECT_EQ(address->portGiven, c.portGiven);
-        EXPECT_EQ(address->startTls, c.startTls);
-        EXPECT_EQ(address->bindDn, c.bindDn);
-    }
-    EXPECT_TRUE(dsclient::isLdapName("ldap://a b")) << "a URL, though a bad one";
-    EXPECT_FALSE(dsclient::isLdapName("a name with spaces"));
-}
-
-TEST(LdapNames, ConnectionKeysIgnoreTheCaseOfHostsOnly) {
-    using dsclient::ldapConnectionKey;
-    EXPECT_EQ(ldapConnectionKey("Dir.Example"), ldapConnectionKey("ldap://dir.example:389"));
-    EXPECT_EQ(ldapConnectionKey("DIR.EXAMPLE:389"), ldapConnectionKey("ldap://dir.example/"));
-    EXPECT_NE(ldapConnectionKey("dir.example"), ldapConnectionKey("ldaps://dir.example"));
-    EXPECT_NE(ldapConnectionKey("dir.example"), ldapConnectionKey("dir.example:3890"));
-    EXPECT_NE(ldapConnectionKey("dir.example"),
-              ldapConnectionKey("ldap://dir.example/????StartTLS"));
-    EXPECT_NE(ldapConnectionKey("ldap://h/????bindname=cn=a"),
-              ldapConnectionKey("ldap://h/????bindname=cn=b"));
-    EXPECT_NE(ldapConnectionKey("ldapi://%2Ftmp%2FA"), ldapConnectionKey("ldapi://%2Ftmp%2Fa"))
-        << "a socket path is a file path";
-}
 
 TEST(BindPassword, TakenOncePerDnFromStandardInputLineByLine) {
     int pipeFds[2];

@@ -52,6 +52,8 @@ TEST(ServerText, ControlBytesAreShownAndLongTextIsCutBetweenCharacters) {
          std::string(dsclient::maxShownServerText, 'a') + " ..."},
         // A two-byte character that would straddle the cut goes whole.
         {cut + "\xc3\xa9" + "b", cut + " ..."},
+        // One that ends right at the cut is whole and stays.
+        {cut.substr(1) + "\xc3\xa9" + "b", cut.substr(1) + "\xc3\xa9 ..."},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(dsclient::shownServerText(c.text, ""), c.shown);

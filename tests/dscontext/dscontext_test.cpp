@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "dsclient/memorydirectory.h"
 #include "dscontext/dsclient.h"
+#include "support/memorydirectory.h"
 
 namespace {
 
@@ -29,7 +29,9 @@ TEST(DSContext, SetNameRemovesOneLeadingDotAndFallsBackToTheRoot) {
     dsclient::memory::addServer({"TREE", {{}, {}, {}, {"Dept.Unit", ".x"}}, 0, {}, 0});
     std::uint32_t start = 0, conn = 0;
     ASSERT_EQ(QXGetDefaultConnectionID(&start), 0);
-    ASSERT_EQ(QXCCOpenConnByName(start, "TREE", 2, 1, 0x8000, &conn), 0);
+    ASSERT_EQ(QXCCOpenConnByName(start, "TREE", QX_NAME_FORMAT_SERVER, QX_OPEN_STATE_DEFAULT,
+                                 QX_TRANSPORT_ANY, &conn),
+              0);
     DSContext context;
     ASSERT_EQ(QXDSSetContext(context.getContextHandle(), QX_CTX_CONNECTION, &conn), 0);
 

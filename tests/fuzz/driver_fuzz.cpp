@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "dsclient/memorydirectory.h"
+#include "support/memorydirectory.h"
 #include "tavler/abnormalend.h"
 #include "tavler/main2.h"
 

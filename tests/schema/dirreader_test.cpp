@@ -6,11 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include "dsclient/memorydirectory.h"
 #include "dscontext/dsclient.h"
 #include "dscontext/dscontext.h"
 #include "schema/schema.h"
 #include "support/capture.h"
+#include "support/memorydirectory.h"
 
 namespace {
 

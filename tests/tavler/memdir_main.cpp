@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "dsclient/memorydirectory.h"
+#include "support/memorydirectory.h"
 #include "tavler/main2.h"
 
 namespace {

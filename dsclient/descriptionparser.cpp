@@ -1,0 +1,440 @@
+#include "dsclient/descriptionparser.h"
+
+#include <ldap_schema.h>
+
+#include <charconv>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "toollib/namecompare.h"
+
+namespace dsclient {
+namespace {
+
+template <class T, void (*Free)(T*)>
+struct LdapFree {
+    void operator()(T* p) const { Free(p); }
+};
+
+constexpr unsigned kParseFlags = LDAP_SCHEMA_ALLOW_ALL;
+// Longer macro chains than this are taken for loops.
+constexpr int kMaxMacroDepth = 64;
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::string copyText(const char* text) {
+    return text ? std::string(text) : std::string();
+}
+
+std::vector<std::string> copyList(char** list) {
+    std::vector<std::string> result;
+    for (char** item = list; item && *item; ++item) {
+        result.emplace_back(*item);
+    }
+    return result;
+}
+
+bool isNumericOid(std::string_view oid) {
+    if (oid.empty() || oid.front() == '.' || oid.back() == '.') {
+        return false;
+    }
+    char previous = 0;
+    for (char c : oid) {
+        if (!isDigit(c) && c != '.') {
+            return false;
+        }
+        if (c == '.' && previous == '.') {
+            return false;
+        }
+        previous = c;
+    }
+    return true;
+}
+
+// Where the definition OID stands in a description: just after the opening
+// parenthesis, possibly quoted.
+struct OidToken {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    bool quoted = false;
+};
+
+std::optional<OidToken> findOidToken(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size() && isBlank(text[pos])) {
+        ++pos;
+    }
+    if (pos >= text.size() || text[pos] != '(') {
+        return std::nullopt;
+    }
+    ++pos;
+    while (pos < text.size() && isBlank(text[pos])) {
+        ++pos;
+    }
+    OidToken token;
+    if (pos < text.size() && text[pos] == '\'') {
+        token.quoted = true;
+        token.begin = pos + 1;
+        const std::size_t close = text.find('\'', token.begin);
+        if (close == std::string_view::npos) {
+            return std::nullopt;
+        }
+        token.end = close;
+        return token;
+    }
+    token.begin = pos;
+    while (pos < text.size() && !isBlank(text[pos]) && text[pos] != '(' && text[pos] != ')' &&
+           text[pos] != '\'') {
+        ++pos;
+    }
+    token.end = pos;
+    if (token.begin == token.end) {
+        return std::nullopt;
+    }
+    return token;
+}
+
+// libldap's description parsers can step one byte past the terminating NUL
+// of a malformed description (a stray byte inside an OID, for one) and go on
+// reading whatever follows in memory. The text they are given ends in a run
+// of NUL bytes, so that such a step reads another end of the text.
+std::string forParser(std::string text) {
+    constexpr std::size_t endRun = 16;
+    text.append(endRun, '\0');
+    return text;
+}
+
+// The text with an unquoted macro OID of the definition expanded, for the
+// kinds whose OID libldap accepts only in numeric form.
+std::string expandedOid(const std::string& text, const OidMacros& macros) {
+    const auto token = findOidToken(text);
+    if (!token || token->quoted) {
+        return text;
+    }
+    const std::string written = text.substr(token->begin, token->end - token->begin);
+    const std::string expanded = macros.expand(written);
+    if (expanded == written) {
+        return text;
+    }
+    std::string result = text;
+    result.replace(token->begin, token->end - token->begin, expanded);
+    return result;
+}
+
+// The same, made ready for the parser.
+std::string withExpandedOid(const std::string& text, const OidMacros& macros) {
+    return forParser(expandedOid(text, macros));
+}
+
+// The definition's own OID after macro expansion. libldap hands back nothing
+// for a quoted OID, so that one comes from the text.
+std::string definitionOid(const char* parsed, std::string_view text, const OidMacros& macros) {
+    std::string oid = copyText(parsed);
+    if (oid.empty()) {
+        if (const auto token = findOidToken(text); token && token->quoted) {
+            oid = std::string(text.substr(token->begin, token->end - token->begin));
+        }
+    }
+    return macros.expand(oid);
+}
+
+bool hasUsableNames(const std::vector<std::string>& names, const std::string& oid) {
+    for (const std::string& name : names) {
+        if (name.empty()) {
+            return false;
+        }
+    }
+    return !names.empty() || !oid.empty();
+}
+
+// libldap's parse of `text` with `Parse`, freed with `Free`; null when it
+// does not parse.
+template <class T, T* (*Parse)(const char*, int*, const char**, unsigned), void (*Free)(T*)>
+std::unique_ptr<T, LdapFree<T, Free>> parsedBy(const std::string& text) {
+    int code = 0;
+    const char* rest = nullptr;
+    return std::unique_ptr<T, LdapFree<T, Free>>(Parse(text.c_str(), &code, &rest, kParseFlags));
+}
+
+// A description with a NUL byte in it would reach libldap cut short.
+bool hasNul(const std::string& text) {
+    return text.find('\0') != std::string::npos;
+}
+
+// An unknown kind or usage is taken as the one that marks the definition
+// least: no class flag, hidden but not per replica.
+ClassKind classKind(int kind) {
+    switch (kind) {
+        case LDAP_SCHEMA_STRUCTURAL:
+            return ClassKind::structural;
+        case LDAP_SCHEMA_AUXILIARY:
+            return ClassKind::auxiliary;
+        default:
+            return ClassKind::abstract;
+    }
+}
+
+AttrUsage attrUsage(int usage) {
+    switch (usage) {
+        case LDAP_SCHEMA_USER_APPLICATIONS:
+            return AttrUsage::userApplications;
+        case LDAP_SCHEMA_DISTRIBUTED_OPERATION:
+            return AttrUsage::distributedOperation;
+        case LDAP_SCHEMA_DSA_OPERATION:
+            return AttrUsage::dsaOperation;
+        default:
+            return AttrUsage::directoryOperation;
+    }
+}
+
+// A token of a description outside quoted strings: a run of characters other
+// than blanks, parentheses and quotes, or one parenthesis.
+struct Token {
+    std::size_t begin;
+    std::size_t end;
+};
+
+std::vector<Token> tokenize(std::string_view text) {
+    std::vector<Token> tokens;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const char c = text[pos];
+        if (isBlank(c)) {
+            ++pos;
+        } else if (c == '\'') {
+            const std::size_t close = text.find('\'', pos + 1);
+            pos = close == std::string_view::npos ? text.size() : close + 1;
+        } else if (c == '(' || c == ')') {
+            tokens.push_back({pos, pos + 1});
+            ++pos;
+        } else {
+            const std::size_t begin = pos;
+            while (pos < text.size() && !isBlank(text[pos]) && text[pos] != '(' &&
+                   text[pos] != ')' && text[pos] != '\'') {
+                ++pos;
+            }
+            tokens.push_back({begin, pos});
+        }
+    }
+    return tokens;
+}
+
+std::optional<int> parseRuleId(std::string_view text) {
+    int id = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty() ||
+        !isDigit(text.front())) {
+        return std::nullopt;
+    }
+    return id;
+}
+
+// libldap rejects every SUP clause of a DIT structure rule, so the clause is
+// read here and cut out of the text handed on. False when it is malformed or
+// given twice.
+bool takeRuleSuperiors(std::string& text, std::vector<int>& superiors) {
+    const std::vector<Token> tokens = tokenize(text);
+    std::optional<std::pair<std::size_t, std::size_t>> clause;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        const std::string_view word(text.data() + tokens[i].begin, tokens[i].end - tokens[i].begin);
+        if (!namesEqual(word, "SUP")) {
+            continue;
+        }
+        if (clause || i + 1 >= tokens.size()) {
+            return false;
+        }
+        std::size_t last = i + 1;
+        auto idAt = [&](std::size_t k) {
+            return parseRuleId(
+                std::string_view(text.data() + tokens[k].begin, tokens[k].end - tokens[k].begin));
+        };
+        if (text[tokens[last].begin] == '(') {
+            ++last;
+            while (last < tokens.size() && text[tokens[last].begin] != ')') {
+                const auto id = idAt(last);
+                if (!id) {
+                    return false;
+                }
+                superiors.push_back(*id);
+                ++last;
+            }
+            if (last >= tokens.size() || superiors.empty()) {
+                return false;
+            }
+        } else {
+            const auto id = idAt(last);
+            if (!id) {
+                return false;
+            }
+            superiors.push_back(*id);
+        }
+        clause = std::make_pair(tokens[i].begin, tokens[last].end);
+        i = last;
+    }
+    if (clause) {
+        text.replace(clause->first, clause->second - clause->first, " ");
+    }
+    return true;
+}
+
+}  // namespace
+
+OidMacros::OidMacros(const std::vector<std::pair<std::string, std::string>>& macros) {
+    for (const auto& [name, value] : macros) {
+        values_.emplace(name, value);
+    }
+}
+
+std::string OidMacros::expand(const std::string& text) const {
+    std::string current = text;
+    for (int depth = 0; depth < kMaxMacroDepth; ++depth) {
+        if (current.empty() || isDigit(current.front())) {
+            return current;
+        }
+        const std::size_t colon = current.find(':');
+        const auto found = values_.find(current.substr(0, colon));
+        if (found == values_.end()) {
+            return current;
+        }
+        current = colon == std::string::npos ? found->second
+                                             : found->second + "." + current.substr(colon + 1);
+    }
+    return text;
+}
+
+std::optional<ParsedClass> parseClass(const std::string& text, const OidMacros& macros) {
+    if (hasNul(text)) {
+        return std::nullopt;
+    }
+    const auto parsed = parsedBy<LDAPObjectClass, ldap_str2objectclass, ldap_objectclass_free>(
+        withExpandedOid(text, macros));
+    if (!parsed) {
+        return std::nullopt;
+    }
+    ParsedClass result;
+    result.oid = definitionOid(parsed->oc_oid, text, macros);
+    result.names = copyList(parsed->oc_names);
+    if (!hasUsableNames(result.names, result.oid)) {
+        return std::nullopt;
+    }
+    result.kind = classKind(parsed->oc_kind);
+    result.superiors = copyList(parsed->oc_sup_oids);
+    result.must = copyList(parsed->oc_at_oids_must);
+    result.may = copyList(parsed->oc_at_oids_may);
+    return result;
+}
+
+std::optional<ParsedAttr> parseAttr(const std::string& text, const OidMacros& macros) {
+    if (hasNul(text)) {
+        return std::nullopt;
+    }
+    const auto parsed =
+        parsedBy<LDAPAttributeType, ldap_str2attributetype, ldap_attributetype_free>(
+            withExpandedOid(text, macros));
+    if (!parsed) {
+        return std::nullopt;
+    }
+    ParsedAttr result;
+    result.oid = definitionOid(parsed->at_oid, text, macros);
+    result.names = copyList(parsed->at_names);
+    if (!hasUsableNames(result.names, result.oid)) {
+        return std::nullopt;
+    }
+    result.superior = copyText(parsed->at_sup_oid);
+    result.equality = macros.expand(copyText(parsed->at_equality_oid));
+    // libldap lets a macro or a malformed length bound through as the
+    // syntax OID; what is not numeric after expansion is no syntax at all.
+    if (parsed->at_syntax_oid) {
+        result.syntax = macros.expand(parsed->at_syntax_oid);
+        if (!isNumericOid(result.syntax)) {
+            return std::nullopt;
+        }
+        result.bounded = parsed->at_syntax_len != 0;
+    }
+    result.singleValue = parsed->at_single_value != 0;
+    result.noUserModification = parsed->at_no_user_mod != 0;
+    result.usage = attrUsage(parsed->at_usage);
+    return result;
+}
+
+std::optional<ParsedSyntax> parseSyntax(const std::string& text, const OidMacros& macros) {
+    if (hasNul(text)) {
+        return std::nullopt;
+    }
+    const auto parsed =
+        parsedBy<LDAPSyntax, ldap_str2syntax, ldap_syntax_free>(withExpandedOid(text, macros));
+    if (!parsed) {
+        return std::nullopt;
+    }
+    ParsedSyntax result;
+    result.oid = definitionOid(parsed->syn_oid, text, macros);
+    if (result.oid.empty()) {
+        return std::nullopt;
+    }
+    for (auto** ext = parsed->syn_extensions; ext && *ext; ++ext) {
+        const std::string name = copyText((*ext)->lsei_name);
+        if (name.size() < 2 ||
+            !namesEqual(std::string_view(name).substr(2), "NOT-HUMAN-READABLE")) {
+            continue;
+        }
+        for (char** value = (*ext)->lsei_values; value && *value; ++value) {
+            if (namesEqual(*value, "TRUE")) {
+                result.humanReadable = false;
+            }
+        }
+    }
+    return result;
+}
+
+std::optional<ParsedNameForm> parseNameForm(const std::string& text, const OidMacros& macros) {
+    if (hasNul(text)) {
+        return std::nullopt;
+    }
+    const auto parsed = parsedBy<LDAPNameForm, ldap_str2nameform, ldap_nameform_free>(
+        withExpandedOid(text, macros));
+    if (!parsed || !parsed->nf_objectclass) {
+        return std::nullopt;
+    }
+    ParsedNameForm result;
+    result.oid = definitionOid(parsed->nf_oid, text, macros);
+    result.names = copyList(parsed->nf_names);
+    if (!isNumericOid(result.oid) || !hasUsableNames(result.names, result.oid)) {
+        return std::nullopt;
+    }
+    result.objectClass = parsed->nf_objectclass;
+    result.must = copyList(parsed->nf_at_oids_must);
+    result.may = copyList(parsed->nf_at_oids_may);
+    return result;
+}
+
+std::optional<ParsedRule> parseRule(const std::string& text, const OidMacros& /*macros*/) {
+    if (hasNul(text)) {
+        return std::nullopt;
+    }
+    std::string rest = text;
+    ParsedRule result;
+    if (!takeRuleSuperiors(rest, result.superiors)) {
+        return std::nullopt;
+    }
+    const auto parsed =
+        parsedBy<LDAPStructureRule, ldap_str2structurerule, ldap_structurerule_free>(
+            forParser(rest));
+    if (!parsed || !parsed->sr_nameform) {
+        return std::nullopt;
+    }
+    result.id = parsed->sr_ruleid;
+    result.form = parsed->sr_nameform;
+    return result;
+}
+
+}  // namespace dsclient
