@@ -14,8 +14,7 @@ void writeFlagBlock(std::string& block, std::span<const FlagName> table, std::ui
     }
 }
 
-void writeListBlock(std::string& block, const char* subHeader,
-                    const ExtendedArray<std::string>& list) {
+void writeListBlock(std::string& block, const char* subHeader, const NameList& list) {
     if (list.empty()) {
         return;
     }

@@ -18,17 +18,7 @@ bool writeSection(std::ostream& stream, const char* header, const ExtendedArray<
         return false;
     }
     stream << '\n' << header << '\n';
-    // Definitions sorted from shuffled input hold memory allocated in file
-    // order; asking for it a few definitions ahead overlaps the misses.
-    constexpr std::size_t ahead = 4;
-    for (std::size_t k = 0; k < defs.count(); ++k) {
-        if constexpr (requires(const Def& d) { d.prefetch(); }) {
-            if (k + ahead < defs.count()) {
-                defs[k + ahead].prefetch();
-            }
-        }
-        defs[k].print(stream);
-    }
+    defs.walk([&stream](const Def& def) { def.print(stream); });
     return true;
 }
 

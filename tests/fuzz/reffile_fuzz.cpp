@@ -9,6 +9,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include "schema/schema.h"
 #include "toollib/namecompare.h"
@@ -49,7 +50,7 @@ bool hasDuplicates(const ExtendedArray<Def>& defs) {
 // control characters or outer blanks, comment markers in front, and the
 // section headers do not survive a listing. Names equal to sub-headers do:
 // a member stands deeper than its sub-header.
-bool fitsTheLayout(const std::string& name) {
+bool fitsTheLayout(std::string_view name) {
     static const char* const keywords[] = {"Class Definitions", "Attribute Definitions",
                                            "Syntax Definitions"};
     if (name.empty() || name.size() > 76 || name.front() == ' ' || name.back() == ' ' ||
@@ -76,7 +77,7 @@ bool fitsTheLayout(const Schema& schema) {
         }
         for (const auto* list :
              {&def.superClasses, &def.containment, &def.namedBy, &def.mandatory, &def.optional}) {
-            for (const std::string& item : *list) {
+            for (const std::string_view item : *list) {
                 if (!fitsTheLayout(item)) {
                     return false;
                 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "schema/extendedarray.h"
+#include "schema/namelist.h"
 #include "schema/schema.h"
 #include "support/capture.h"
 #include "support/tempdir.h"
@@ -66,8 +67,8 @@ TEST(ReadOrder, BulkAdditionKeepsTheOrderOfAddingOneAtATime) {
         for (unsigned seed = 1; seed <= 3; ++seed) {
             const std::vector<std::string> names = shuffledNames(seed, count);
             // A name held before stays before equal ones added later.
-            ExtendedArray<std::string> one;
-            ExtendedArray<std::string> bulk;
+            NameList one;
+            NameList bulk;
             one.Add("cN");
             bulk.Add("cN");
             ExtendedArray<AttrDef> oneDef;
@@ -119,19 +120,19 @@ TEST(ReadOrder, SortKeysFoldEveryByteAsNamesCompare) {
 TEST(ReadOrder, WalkingInOrderFindsWhatHalvingFinds) {
     for (const std::size_t count : {1UL, 5UL, 33UL, 400UL}) {
         const std::vector<std::string> names = shuffledNames(9, count);
-        ExtendedArray<std::string> held;
+        NameList held;
         held.AddAll(names);
         // Every held name, names between and around them, in ascending order.
-        ExtendedArray<std::string> wanted;
+        NameList wanted;
         wanted.AddAll(shuffledNames(4, count / 2 + 3));
         wanted.Add("B");
         wanted.Add("zzz");
         std::size_t cursor = 0;
-        for (const std::string& name : wanted) {
+        for (const std::string_view name : wanted) {
             EXPECT_EQ(held.FindInOrder(name, cursor), held.Find(name)) << name;
         }
         cursor = 0;
-        for (const std::string& name : held) {
+        for (const std::string_view name : held) {
             EXPECT_EQ(held.FindInOrder(name, cursor), held.Find(name)) << name;
         }
     }
