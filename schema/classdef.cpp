@@ -5,21 +5,20 @@
 #include <utility>
 
 #include "schema/listingblocks.h"
+#include "schema/sectionheaders.h"
 #include "toollib/namecompare.h"
 
 namespace {
-
-constexpr std::array<const char*, 6> subHeaders{
-    "Super Class",          "Containment",         "Named By",
-    "Mandatory Attributes", "Optional Attributes", "Flags",
-};
 
 constexpr std::array<ClassType, 5> listTypes{SUPERCLASSES, CONTAINMENT, NAMEDBY, MANDATORY, OPT};
 
 }  // namespace
 
 const char* classSubHeader(ClassType type) {
-    return subHeaders.at(static_cast<std::size_t>(type));
+    if (type == FLAGS) {
+        return flagsSubHeader;
+    }
+    return classListSubHeaders.at(static_cast<std::size_t>(type));
 }
 
 ClassDef::ClassDef(std::string newname, std::uint32_t newflag)

@@ -13,21 +13,19 @@
 #include "schema/flagnames.h"
 #include "schema/schema.h"
 #include "schema/sectioncache.h"
+#include "schema/sectionheaders.h"
 #include "toollib/namecompare.h"
 #include "toollib/progress.h"
 #include "toollib/txtparse/textstreamparser.h"
 
 namespace {
 
-constexpr const char* classHeader = "Class Definitions";
-constexpr const char* attrHeader = "Attribute Definitions";
-constexpr const char* syntaxHeader = "Syntax Definitions";
-
 // Each reader reads from the top of the file to its header; the parser
 // remembers all three headers as it passes them, so that together the
 // readers read the file once.
 const std::vector<std::string>& sectionHeaders() {
-    static const std::vector<std::string> headers{classHeader, attrHeader, syntaxHeader};
+    static const std::vector<std::string> headers{classSectionHeader, attrSectionHeader,
+                                                  syntaxSectionHeader};
     return headers;
 }
 
@@ -163,7 +161,7 @@ bool Schema::readClassDefs(TextStreamParser& tsp) {
     // member by member.
     ClassMembers members;
     return readSection(
-        tsp, whirly != 0, classHeader, attrHeader, syntaxHeader,
+        tsp, whirly != 0, classSectionHeader, attrSectionHeader, syntaxSectionHeader,
         [](std::string_view line) { return ClassDef(std::string(line), 0); },
         [&openList, &members](ClassDef& classdef, std::string_view line, std::size_t indent) {
             if (!openList.holds(indent)) {
@@ -193,15 +191,15 @@ bool Schema::readAttrDefs(TextStreamParser& tsp) {
     enum class AttrList { flags, syntax };
     OpenList<AttrList> openList;
     return readSection(
-        tsp, whirly != 0, attrHeader, classHeader, syntaxHeader,
+        tsp, whirly != 0, attrSectionHeader, classSectionHeader, syntaxSectionHeader,
         [](std::string_view line) { return AttrDef(std::string(line)); },
         [&openList](AttrDef& attrdef, std::string_view line, std::size_t indent) {
             if (!openList.holds(indent)) {
-                if (namesEqual(line, "flags")) {
+                if (namesEqual(line, flagsSubHeader)) {
                     openList.open(AttrList::flags, indent);
                     return;
                 }
-                if (namesEqual(line, "syntax")) {
+                if (namesEqual(line, syntaxSubHeader)) {
                     openList.open(AttrList::syntax, indent);
                     return;
                 }
@@ -224,10 +222,10 @@ bool Schema::readSyntaxDefs(TextStreamParser& tsp) {
     enum class SyntaxList { flags };
     OpenList<SyntaxList> openList;
     return readSection(
-        tsp, whirly != 0, syntaxHeader, attrHeader, classHeader,
+        tsp, whirly != 0, syntaxSectionHeader, attrSectionHeader, classSectionHeader,
         [](std::string_view line) { return SyntaxDef(std::string(line), 0); },
         [&openList](SyntaxDef& syntaxdef, std::string_view line, std::size_t indent) {
-            if (!openList.holds(indent) && namesEqual(line, "flags")) {
+            if (!openList.holds(indent) && namesEqual(line, flagsSubHeader)) {
                 openList.open(SyntaxList::flags, indent);
             } else if (openList.current()) {
                 if (auto bit = flagBitByName(syntaxFlagNames(), line)) {
