@@ -15,6 +15,7 @@
 
 #include "schema/extendedarray.h"
 #include "schema/namelist.h"
+#include "schema/referencefilecache.h"
 #include "schema/schema.h"
 #include "support/capture.h"
 #include "support/tempdir.h"
@@ -34,9 +35,10 @@ struct Read {
     std::string spinner;
 };
 
-Read readAll(TextStreamParser& tsp) {
+Read readAll(TextStreamParser& tsp, ReferenceFileCache* cache = nullptr) {
     Read read;
     Schema schema;
+    schema.setFileCache(cache);
     StreamCapture err(std::cerr);
     read.found = {schema.readClassDefs(tsp), schema.readAttrDefs(tsp), schema.readSyntaxDefs(tsp)};
     read.spinner = err.text();
@@ -177,10 +179,11 @@ TEST(ReadOrder, AFileReadAgainGivesTheSameSchemaAndSpinnerUntilItChanges) {
     }
     text += "\nSyntax Definitions\nStream\n";  // and no attribute section
     const auto path = dir.write("again.ref", text);
+    ReferenceFileCache cache;
     std::vector<Read> reads;
     for (int k = 0; k < 4; ++k) {
         TextStreamParser tsp(path.string());
-        reads.push_back(readAll(tsp));
+        reads.push_back(readAll(tsp, &cache));
     }
     ASSERT_EQ(reads[0].found, (std::array<bool, 3>{true, false, true}));
     ASSERT_EQ(reads[0].spinner.size(), 2u * 61);
@@ -192,7 +195,7 @@ TEST(ReadOrder, AFileReadAgainGivesTheSameSchemaAndSpinnerUntilItChanges) {
     // Another content under the same name is read anew.
     dir.write("again.ref", "\nClass Definitions\nOnly\n");
     TextStreamParser changed(path.string());
-    const Read read = readAll(changed);
+    const Read read = readAll(changed, &cache);
     EXPECT_EQ(read.listing, "\nClass Definitions\nOnly\n");
     EXPECT_EQ(read.found, (std::array<bool, 3>{true, false, false}));
 }
