@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 // How one reader of one kind of definition ended, from a file or from a
 // directory server: whether it read the whole kind, and if not, why, as far
