@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "schema/schema.h"
+#include "support/listing.h"
 #include "toollib/namecompare.h"
 #include "toollib/txtparse/textstreamparser.h"
 
@@ -25,12 +26,6 @@ Schema readAll(const std::string& text) {
     schema.readAttrDefs(tsp);
     schema.readSyntaxDefs(tsp);
     return schema;
-}
-
-std::string listing(const Schema& schema) {
-    std::ostringstream out;
-    schema.write(out, SelectedKinds{});
-    return out.str();
 }
 
 // Two definitions of one kind with the same name (letter case ignored):
@@ -106,13 +101,13 @@ bool fitsTheLayout(const Schema& schema) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const Schema schema = readAll(std::string(reinterpret_cast<const char*>(data), size));
-    const std::string written = listing(schema);
+    const std::string written = listing(schema, SelectedKinds{});
     // The listing of an empty schema has no sections to read back.
     if (written == "\tNONE\n" || !fitsTheLayout(schema)) {
         return 0;
     }
     const Schema reread = readAll(written);
-    const std::string rewritten = listing(reread);
+    const std::string rewritten = listing(reread, SelectedKinds{});
     if (rewritten != written) {
         fail("a listing does not read back to itself", written, rewritten);
     }

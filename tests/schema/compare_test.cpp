@@ -4,6 +4,7 @@
 
 #include "schema/schema.h"
 #include "support/capture.h"
+#include "support/listing.h"
 
 namespace {
 
@@ -16,12 +17,6 @@ Report compared(const Schema& a, const Schema& b) {
     StreamCapture out(std::cout);
     const int result = a.compare(b);
     return {result, out.text()};
-}
-
-std::string listing(const Schema& schema) {
-    StreamCapture out(std::cout);
-    schema.write(std::cout);
-    return out.text();
 }
 
 ClassDef queue(std::initializer_list<const char*> superClasses) {

@@ -18,16 +18,11 @@
 #include "schema/referencefilecache.h"
 #include "schema/schema.h"
 #include "support/capture.h"
+#include "support/listing.h"
 #include "support/tempdir.h"
 #include "toollib/txtparse/textstreamparser.h"
 
 namespace {
-
-std::string listing(const Schema& schema) {
-    std::ostringstream out;
-    schema.write(out);
-    return out.str();
-}
 
 struct Read {
     std::string listing;

@@ -6,16 +6,11 @@
 #include "schema/referencefilecache.h"
 #include "schema/schema.h"
 #include "support/capture.h"
+#include "support/listing.h"
 #include "support/tempdir.h"
 #include "toollib/txtparse/textstreamparser.h"
 
 namespace {
-
-std::string listing(const Schema& schema) {
-    StreamCapture out(std::cout);
-    schema.write(std::cout);
-    return out.text();
-}
 
 // What the three readers made of one file, read in the driver's order.
 struct Loaded {

@@ -9,15 +9,10 @@
 #include <vector>
 
 #include "schema/schema.h"
+#include "support/listing.h"
 #include "toollib/txtparse/textstreamparser.h"
 
 namespace {
-
-std::string listing(const Schema& schema, const SelectedKinds& selected) {
-    std::ostringstream out;
-    schema.write(out, selected);
-    return out.str();
-}
 
 // The selected kinds of `tsp`, as a run reads them; false when a reader fails.
 bool readSelected(TextStreamParser& tsp, const SelectedKinds& selected, Schema& schema) {

@@ -5,23 +5,7 @@
 #include <vector>
 
 #include "schema/schema.h"
-#include "support/capture.h"
-
-namespace {
-
-std::string listing(const Schema& schema) {
-    StreamCapture out(std::cout);
-    schema.write(std::cout);
-    return out.text();
-}
-
-std::string listing(const Schema& schema, const SelectedKinds& selected) {
-    std::ostringstream out;
-    schema.write(out, selected);
-    return out.str();
-}
-
-}  // namespace
+#include "support/listing.h"
 
 TEST(SchemaWriter, OneDefinitionOfEachKindGivesTheThreeSections) {
     Schema schema;
