@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "dscontext/dsclient.h"
 #include "schema/schema.h"
 #include "support/listing.h"
 #include "toollib/txtparse/textstreamparser.h"
@@ -36,7 +37,7 @@ Schema keywordNames() {
         "Super Class",         "Containment", "Named By", "Mandatory Attributes",
         "Optional Attributes", "flags",       "Syntax",   "cn"};
     Schema schema("keywords");
-    ClassDef odd("Odd", 0x03);
+    ClassDef odd("Odd", DS_CONTAINER_CLASS | DS_EFFECTIVE_CLASS);
     for (ClassType type : {SUPERCLASSES, CONTAINMENT, NAMEDBY, MANDATORY, OPT}) {
         for (const char* keyword : keywords) {
             odd.add(type, keyword);
@@ -46,9 +47,9 @@ Schema keywordNames() {
     ClassDef flags("Flags", 0x04);
     flags.add(OPT, "Flags");
     schema.classDef.Add(flags);
-    schema.attrDef.Add(AttrDef(3, 0x0001, "flags"));
-    schema.attrDef.Add(AttrDef(3, 0x0001, "Syntax"));
-    schema.syntaxDef.Add(SyntaxDef("Flags", 0x0001));
+    schema.attrDef.Add(AttrDef(3, DS_SINGLE_VALUED_ATTR, "flags"));
+    schema.attrDef.Add(AttrDef(3, DS_SINGLE_VALUED_ATTR, "Syntax"));
+    schema.syntaxDef.Add(SyntaxDef("Flags", DS_STRING));
     return schema;
 }
 
