@@ -4,6 +4,7 @@
 
 #include "schema/flagnames.h"
 #include "schema/listingblocks.h"
+#include "schema/sectionheaders.h"
 #include "toollib/namecompare.h"
 
 AttrDef::AttrDef(std::string newname) : name(std::move(newname)) {}
@@ -25,7 +26,9 @@ void AttrDef::print(std::ostream& os) const {
     block += '\n';
     writeFlagBlock(block, attrFlagNames(), flags);
     if (syntax != noSyntax) {
-        block += "\tSyntax\n";
+        block += '\t';
+        block += syntaxSubHeader;
+        block += '\n';
         if (const char* syntaxName = syntaxIdName(syntax)) {
             block += "\t\t";
             block += syntaxName;

@@ -23,8 +23,6 @@ class AttrDef {
     bool operator==(const AttrDef& b) const;
     bool operator!=(const AttrDef& b) const { return !(*this == b); }
     bool operator<(const AttrDef& b) const;
-    // What the two operators order by, for ExtendedArray.
-    static std::string_view orderName(const AttrDef& def) { return def.name; }
 
     // Writes the attribute block of a schema listing.
     void print(std::ostream& os) const;

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "schema/prefetch.h"
 #include "schema/stablesort.h"
 #include "toollib/namecompare.h"
 
@@ -62,10 +63,7 @@ class ChunkedList {
         all.reserve(order.size());
         for (std::size_t k = 0; k < order.size(); ++k) {
             if (k + ahead < order.size()) {
-                const char* next = reinterpret_cast<const char*>(&(*this)[order[k + ahead].at]);
-                for (std::size_t line = 0; line < sizeof(T); line += 64) {
-                    __builtin_prefetch(next + line);
-                }
+                prefetchMemory(&(*this)[order[k + ahead].at], sizeof(T));
             }
             all.push_back(std::move((*this)[order[k].at]));
         }

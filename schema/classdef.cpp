@@ -5,31 +5,30 @@
 #include <utility>
 
 #include "schema/listingblocks.h"
+#include "schema/sectionheaders.h"
 #include "toollib/namecompare.h"
 
 namespace {
-
-constexpr std::array<const char*, 6> subHeaders{
-    "Super Class",          "Containment",         "Named By",
-    "Mandatory Attributes", "Optional Attributes", "Flags",
-};
 
 constexpr std::array<ClassType, 5> listTypes{SUPERCLASSES, CONTAINMENT, NAMEDBY, MANDATORY, OPT};
 
 }  // namespace
 
 const char* classSubHeader(ClassType type) {
-    return subHeaders.at(static_cast<std::size_t>(type));
+    if (type == FLAGS) {
+        return flagsSubHeader;
+    }
+    return classListSubHeaders.at(static_cast<std::size_t>(type));
 }
 
 ClassDef::ClassDef(std::string newname, std::uint32_t newflag)
     : name(std::move(newname)), flags(newflag) {}
 
-ExtendedArray<std::string>* ClassDef::list(ClassType type) {
-    return const_cast<ExtendedArray<std::string>*>(std::as_const(*this).list(type));
+NameList* ClassDef::list(ClassType type) {
+    return const_cast<NameList*>(std::as_const(*this).list(type));
 }
 
-const ExtendedArray<std::string>* ClassDef::list(ClassType type) const {
+const NameList* ClassDef::list(ClassType type) const {
     switch (type) {
         case SUPERCLASSES:
             return &superClasses;
@@ -47,7 +46,7 @@ const ExtendedArray<std::string>* ClassDef::list(ClassType type) const {
 }
 
 void ClassDef::add(ClassType type, std::string_view value) {
-    ExtendedArray<std::string>* target = list(type);
+    NameList* target = list(type);
     if (target == nullptr) {
         std::cout << "Error occurred adding a class definition!\n";
         return;
@@ -63,10 +62,8 @@ bool ClassDef::operator<(const ClassDef& b) const {
     return compareNames(name, b.name) < 0;
 }
 
-void ClassDef::prefetch() const {
-    for (ClassType type : listTypes) {
-        list(type)->prefetch();
-    }
+std::array<const NameList*, 5> ClassDef::lists() const {
+    return {&superClasses, &containment, &namedBy, &mandatory, &optional};
 }
 
 void ClassDef::print(std::ostream& os) const {
@@ -96,17 +93,10 @@ bool ClassDef::isDifferent(const ClassDef& b, ClassDef& newclass) const {
         dflag = true;
     }
     for (ClassType type : listTypes) {
-        const ExtendedArray<std::string>& others = *b.list(type);
-        if (list(type)->sameBytes(others)) {
-            continue;
-        }
-        std::size_t cursor = 0;  // both lists are in name order
-        for (const std::string_view member : *list(type)) {
-            if (others.FindInOrder(member, cursor) == ExtendedArray<std::string>::notFound) {
-                newclass.add(type, member);
-                dflag = true;
-            }
-        }
+        list(type)->forEachNotIn(*b.list(type), [&](std::string_view member) {
+            newclass.add(type, member);
+            dflag = true;
+        });
     }
     return dflag;
 }

@@ -1,11 +1,12 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <string_view>
 
-#include "schema/extendedarray.h"
+#include "schema/namelist.h"
 
 // Selects the list of a ClassDef that a name goes to. The values 0 to 4 are
 // also the order in which the five lists are read and written; FLAGS names
@@ -32,20 +33,17 @@ class ClassDef {
     void add(ClassType type, std::string_view value);
 
     // The list that `type` selects, or nullptr for a type without a list.
-    ExtendedArray<std::string>* list(ClassType type);
-    const ExtendedArray<std::string>* list(ClassType type) const;
+    NameList* list(ClassType type);
+    const NameList* list(ClassType type) const;
+    // The five lists, in the order of their types.
+    std::array<const NameList*, 5> lists() const;
 
     bool operator==(const ClassDef& b) const;
     bool operator!=(const ClassDef& b) const { return !(*this == b); }
     bool operator<(const ClassDef& b) const;
-    // What the two operators order by, for ExtendedArray.
-    static std::string_view orderName(const ClassDef& def) { return def.name; }
 
     // Writes the class block of a schema listing.
     void print(std::ostream& os) const;
-    // Asks for the memory that print() reads, so that a writer a few classes
-    // ahead overlaps the waits for lists allocated far apart.
-    void prefetch() const;
     void print() const;
 
     // Records in `newclass` the flag bits and list members that this class has
@@ -55,11 +53,11 @@ class ClassDef {
 
     std::string name;
     std::uint32_t flags = 0;
-    ExtendedArray<std::string> superClasses;
-    ExtendedArray<std::string> containment;
-    ExtendedArray<std::string> namedBy;
-    ExtendedArray<std::string> mandatory;
-    ExtendedArray<std::string> optional;
+    NameList superClasses;
+    NameList containment;
+    NameList namedBy;
+    NameList mandatory;
+    NameList optional;
 };
 
 // Writes the class's name only, with no line end.

@@ -6,7 +6,8 @@
 #include <new>
 #include <utility>
 
-#include "schema/extendedarray.h"
+#include "schema/namelist.h"
+#include "schema/prefetch.h"
 #include "schema/stablesort.h"
 
 namespace {
@@ -21,13 +22,6 @@ std::size_t takeLength(const char*& from) {
     std::memcpy(&value, from, sizeof value);
     from += sizeof value;
     return value;
-}
-
-void prefetch(const void* at, std::size_t bytes) {
-    const char* first = static_cast<const char*>(at);
-    for (std::size_t line = 0; line < bytes; line += 64) {
-        __builtin_prefetch(first + line);
-    }
 }
 
 }  // namespace
@@ -132,14 +126,14 @@ std::vector<ClassDef> ClassMembers::placeInOrder(ChunkedList<ClassDef>& classes)
     constexpr std::size_t ahead = 8;
     for (std::size_t k = 0; k < order.size(); ++k) {
         if (k + 2 * ahead < order.size() && order[k + 2 * ahead].at >= firstHeld) {
-            prefetch(&heldAt[order[k + 2 * ahead].at - firstHeld], sizeof(Range));
+            prefetchMemory(&heldAt[order[k + 2 * ahead].at - firstHeld], sizeof(Range));
         }
         if (k + ahead < order.size()) {
             const std::size_t next = order[k + ahead].at;
-            prefetch(&classes[next], sizeof(ClassDef));
+            prefetchMemory(&classes[next], sizeof(ClassDef));
             if (next >= firstHeld) {
                 const Range& text = heldAt[next - firstHeld];
-                prefetch(text.from, static_cast<std::size_t>(text.to - text.from));
+                prefetchMemory(text.from, static_cast<std::size_t>(text.to - text.from));
             }
         }
         const std::size_t index = order[k].at;

@@ -11,6 +11,7 @@
 #include "dscontext/dsclient.h"
 #include "dscontext/dscontext.h"
 #include "dscontext/errorline.h"
+#include "schema/readresult.h"
 #include "schema/schema.h"
 #include "toollib/progress.h"
 
@@ -68,36 +69,36 @@ std::string fileServerName(std::uint32_t connection) {
 // The frame all three readers share: one buffer for every part, a check of
 // which connection answered each part, and `readOne` called once per
 // definition after the spinner has turned. The definitions read go into
-// `read`, also those read before a failure.
+// `read`, also those read before a failure; a failure has written its line.
 template <class Def, class ReadOne>
-int readParts(std::uint8_t whirly, std::vector<Def>& read, std::uint32_t connHandle,
-              DSContext& dsContext, const KindCalls& calls, ReadOne readOne) {
+ReadResult readParts(std::uint8_t whirly, std::vector<Def>& read, std::uint32_t connHandle,
+                     DSContext& dsContext, const KindCalls& calls, ReadOne readOne) {
     const std::uint32_t context = dsContext.getContextHandle();
     ReplyBufferHandle buffer;
     if (failed(buffer.allocate(), "QXDSAllocBuf returned ")) {
-        return 0;
+        return ReadResult::failed();
     }
     std::int32_t iteration = QX_ITERATION_START;
     do {
         if (failed(calls.read(context, QX_INFO_FULL, 1, 0, &iteration, buffer.handle),
                    calls.readText)) {
-            return 0;
+            return ReadResult::failed();
         }
         std::uint32_t answered = 0;
         if (failed(QXDSGetContext(context, QX_CTX_CONNECTION, &answered),
                    "QXDSGetContext returned ")) {
-            return 0;
+            return ReadResult::failed();
         }
         if (answered != connHandle) {
             const std::string requested = fileServerName(connHandle);
             const std::string actual = fileServerName(answered);
             std::cout << "The schema information requested from " << requested
                       << " was acutally returned by " << actual << '\n';
-            return 0;
+            return ReadResult::failed();
         }
         std::uint32_t count = 0;
         if (failed(calls.count(context, buffer.handle, &count), calls.countText)) {
-            return 0;
+            return ReadResult::failed();
         }
         for (std::uint32_t n = 0; n < count; ++n) {
             if (whirly != 0) {
@@ -105,12 +106,12 @@ int readParts(std::uint8_t whirly, std::vector<Def>& read, std::uint32_t connHan
             }
             std::optional<Def> def = readOne(context, buffer.handle);
             if (!def) {
-                return 0;
+                return ReadResult::failed();
             }
             read.push_back(std::move(*def));
         }
     } while (iteration != QX_ITERATION_START);
-    return 1;
+    return ReadResult::succeeded();
 }
 
 // Inserts what one reader call read in one piece, however the call ended:
@@ -120,9 +121,9 @@ template <class Def, class ReadOne>
 int readAll(std::uint8_t whirly, ExtendedArray<Def>& target, std::uint32_t connHandle,
             DSContext& dsContext, const KindCalls& calls, ReadOne readOne) {
     std::vector<Def> read;
-    const int result = readParts(whirly, read, connHandle, dsContext, calls, readOne);
+    const ReadResult result = readParts(whirly, read, connHandle, dsContext, calls, readOne);
     target.AddAll(std::move(read));
-    return result;
+    return result.ok ? 1 : 0;
 }
 
 constexpr std::array<ClassType, 5> listTypes{SUPERCLASSES, CONTAINMENT, NAMEDBY, MANDATORY, OPT};

@@ -138,6 +138,26 @@ class ExtendedArray {
         return cursor;
     }
 
+    // Calls `visit` on each element in order. The memory of the element a
+    // few places ahead, and of the name lists it holds (those its `lists()`
+    // gives), is asked for while one is visited: elements sorted from
+    // shuffled input hold lists allocated in input order, and a walk that
+    // reads them would wait on each in turn.
+    template <class Visit>
+    void walk(Visit visit) const {
+        constexpr std::size_t ahead = 4;
+        for (std::size_t k = 0; k < items.size(); ++k) {
+            if constexpr (requires(const T& t) { t.lists(); }) {
+                if (k + ahead < items.size()) {
+                    for (const auto* list : items[k + ahead].lists()) {
+                        list->prefetch();
+                    }
+                }
+            }
+            visit(items[k]);
+        }
+    }
+
     std::size_t count() const { return items.size(); }
     bool empty() const { return items.empty(); }
     const T& operator[](std::size_t i) const { return items[i]; }
@@ -155,5 +175,3 @@ class ExtendedArray {
   private:
     std::vector<T> items;
 };
-
-#include "schema/namearray.h"  // IWYU pragma: export

@@ -1,10 +1,14 @@
 #include "schema/listingblocks.h"
 
+#include "schema/sectionheaders.h"
+
 void writeFlagBlock(std::string& block, std::span<const FlagName> table, std::uint32_t flags) {
     if (flags == 0) {
         return;
     }
-    block += "\tFlags\n";
+    block += '\t';
+    block += flagsSubHeader;
+    block += '\n';
     for (const FlagName& flag : table) {
         if ((flags & flag.bit) != 0) {
             block += "\t\t";
@@ -14,8 +18,7 @@ void writeFlagBlock(std::string& block, std::span<const FlagName> table, std::ui
     }
 }
 
-void writeListBlock(std::string& block, const char* subHeader,
-                    const ExtendedArray<std::string>& list) {
+void writeListBlock(std::string& block, const char* subHeader, const NameList& list) {
     if (list.empty()) {
         return;
     }

@@ -5,8 +5,8 @@
 #include <span>
 #include <string>
 
-#include "schema/extendedarray.h"
 #include "schema/flagnames.h"
+#include "schema/namelist.h"
 
 // Pieces of a definition block that the three kinds share. A block is put
 // together in a string and written at once: one stream operation per
@@ -16,8 +16,7 @@
 void writeFlagBlock(std::string& block, std::span<const FlagName> table, std::uint32_t flags);
 
 // `subHeader` indented once and one item line per member, when `list` is not empty.
-void writeListBlock(std::string& block, const char* subHeader,
-                    const ExtendedArray<std::string>& list);
+void writeListBlock(std::string& block, const char* subHeader, const NameList& list);
 
 // An empty string to put one block together in, kept from block to block.
 std::string& blockBuffer();

@@ -8,28 +8,13 @@
 #include <string_view>
 #include <vector>
 
-#include "schema/chunkedlist.h"
 #include "schema/classmembers.h"
 #include "schema/flagnames.h"
+#include "schema/referencefilecache.h"
 #include "schema/schema.h"
-#include "schema/sectioncache.h"
-#include "toollib/namecompare.h"
-#include "toollib/progress.h"
-#include "toollib/txtparse/textstreamparser.h"
+#include "schema/sectionreader.h"
 
 namespace {
-
-constexpr const char* classHeader = "Class Definitions";
-constexpr const char* attrHeader = "Attribute Definitions";
-constexpr const char* syntaxHeader = "Syntax Definitions";
-
-// Each reader reads from the top of the file to its header; the parser
-// remembers all three headers as it passes them, so that together the
-// readers read the file once.
-const std::vector<std::string>& sectionHeaders() {
-    static const std::vector<std::string> headers{classHeader, attrHeader, syntaxHeader};
-    return headers;
-}
 
 // The class sub-header that `line` is, if it is one.
 std::optional<ClassType> classSubHeaderOf(std::string_view line) {
@@ -48,193 +33,149 @@ std::optional<ClassType> classSubHeaderOf(std::string_view line) {
     return std::nullopt;
 }
 
-// The list that the last sub-header opened, and how deep that sub-header
-// stood. It stays open across definition names, as members of a class may
-// continue the list of the class before.
-template <class List>
-class OpenList {
+// The lines of the class section.
+class ClassSection {
   public:
-    // True when a line `indent` deep is an item of the open list whatever it
-    // reads: a member may be named like a sub-header ("flags" is an attribute
-    // of some schemas), and its listing writes it deeper than the sub-header.
-    bool holds(std::size_t indent) const { return list && indent > depth; }
-    void open(List which, std::size_t indent) {
-        list = which;
-        depth = indent;
+    using Def = ClassDef;
+    static constexpr const char* header = classSectionHeader;
+    static constexpr std::array<const char*, 2> stops{attrSectionHeader, syntaxSectionHeader};
+
+    static ClassDef makeDef(std::string_view line) { return {std::string(line), 0}; }
+
+    void readSubLine(ClassDef& classdef, std::string_view line, std::size_t indent) {
+        if (!openList.holds(indent)) {
+            if (const std::optional<ClassType> subHeader = classSubHeaderOf(line)) {
+                openList.open(*subHeader, indent);
+                return;
+            }
+        }
+        const std::optional<ClassType>& classtype = openList.current();
+        if (!classtype) {
+            return;
+        }
+        if (*classtype == FLAGS) {
+            if (auto bit = flagBitByName(classFlagNames(), line)) {
+                classdef.flags |= *bit;
+            }
+            return;
+        }
+        members.add(*classtype, line);
     }
-    const std::optional<List>& current() const { return list; }
+
+    void completeDef(ClassDef& classdef) { members.endClass(classdef); }
+
+    std::vector<ClassDef> completeAll(ChunkedList<ClassDef>& classes) {
+        return members.placeInOrder(classes);
+    }
 
   private:
-    std::optional<List> list;
-    std::size_t depth = 0;
+    // Members seen before the section's first sub-header have no list and
+    // are passed over.
+    OpenList<ClassType> openList;
+    // Each list of a class in one piece, after the classes are in order:
+    // the same lists as adding members one by one, without growing each
+    // list member by member.
+    ClassMembers members;
 };
 
-// Reads the section under `header` up to either of the stop headers, an
-// indented line where a name is due, or the end of the file, into
-// `collection`. `makeDef` builds a definition from its name line,
-// `readSubLine` applies one indented line, with its depth, to it,
-// `completeDef` is called after its last one, and `completeAll` takes the
-// definitions gathered in file order once the section has been read and
-// gives them in name order, equal names in file order. On failure `failure`
-// says why, for the message that names the file.
-template <class Def, class MakeDef, class ReadSubLine, class CompleteDef, class CompleteAll>
-bool readSection(TextStreamParser& tsp, bool whirly, const char* header, const char* stop1,
-                 const char* stop2, MakeDef makeDef, ReadSubLine readSubLine,
-                 CompleteDef completeDef, CompleteAll completeAll, ExtendedArray<Def>& collection,
-                 std::string& failure) {
-    std::optional<SpinnerBatch> spinning;
-    if (whirly) {
-        spinning.emplace();
-    }
-    static SectionCache<Def> cache;
-    const std::optional<FileIdentity> id = tsp.hasDefaultRules() ? tsp.identity() : std::nullopt;
-    if (id) {
-        if (const typename SectionCache<Def>::Section* held = cache.find(*id)) {
-            // The spinner turns as often as reading the file would turn it.
-            for (std::size_t k = 0; whirly && k < held->defs.size(); ++k) {
-                whirlyGig();
-            }
-            if (held->found) {
-                collection.AddAll(held->defs);
-            } else {
-                failure = held->failure;
-            }
-            return held->found;
-        }
-    }
-    const bool keep = id && cache.worthKeeping(*id);
+// The lines of the attribute section.
+class AttrSection {
+  public:
+    using Def = AttrDef;
+    static constexpr const char* header = attrSectionHeader;
+    static constexpr std::array<const char*, 2> stops{classSectionHeader, syntaxSectionHeader};
 
-    // Definitions are gathered first and sorted in at the end, so that a huge
-    // file in no particular order does not cost quadratic time.
-    ChunkedList<Def> gathered;
-    const auto finish = [&](std::string why) {
-        const bool found = why.empty();
-        std::vector<Def> read = completeAll(gathered);
-        if (keep) {
-            cache.keep(*id, {found, read, why});
+    static AttrDef makeDef(std::string_view line) { return AttrDef(std::string(line)); }
+
+    void readSubLine(AttrDef& attrdef, std::string_view line, std::size_t indent) {
+        if (!openList.holds(indent)) {
+            if (namesEqual(line, flagsSubHeader)) {
+                openList.open(AttrList::flags, indent);
+                return;
+            }
+            if (namesEqual(line, syntaxSubHeader)) {
+                openList.open(AttrList::syntax, indent);
+                return;
+            }
         }
-        if (found) {
-            collection.AddAll(std::move(read));
-        } else {
-            failure = std::move(why);
-        }
-        return found;
-    };
-    tsp.rememberLines(sectionHeaders());
-    tsp.rewind();
-    if (!tsp.getLine(header)) {
-        return finish(std::string("no \"") + header + "\" section");
-    }
-    if (!tsp.nextLine()) {
-        return finish(std::string("nothing follows the \"") + header + "\" header");
-    }
-    for (;;) {
-        if (tsp.wasWhite || namesEqual(tsp.lineView(), stop1) ||
-            namesEqual(tsp.lineView(), stop2)) {
-            return finish({});
-        }
-        if (whirly) {
-            whirlyGig();
-        }
-        Def def = makeDef(tsp.lineView());
-        // A name line that ends the file is a whole definition: a listing whose
-        // last definition has no sub-lines must read back complete.
-        bool more = tsp.nextLine();
-        while (more && tsp.wasWhite) {
-            readSubLine(def, tsp.lineView(), tsp.indent);
-            more = tsp.nextLine();
-        }
-        completeDef(def);
-        gathered.push_back(std::move(def));
-        if (!more) {
-            return finish({});
+        if (openList.current() == AttrList::flags) {
+            if (auto bit = flagBitByName(attrFlagNames(), line)) {
+                attrdef.flags |= *bit;
+            }
+        } else if (openList.current() == AttrList::syntax) {
+            if (auto id = syntaxIdByName(line)) {
+                attrdef.syntax = *id;
+            }
         }
     }
+
+    static void completeDef(AttrDef&) {}
+
+    static std::vector<AttrDef> completeAll(ChunkedList<AttrDef>& defs) {
+        return defs.takeInNameOrder();
+    }
+
+  private:
+    enum class AttrList { flags, syntax };
+    OpenList<AttrList> openList;
+};
+
+// The lines of the syntax section.
+class SyntaxSection {
+  public:
+    using Def = SyntaxDef;
+    static constexpr const char* header = syntaxSectionHeader;
+    static constexpr std::array<const char*, 2> stops{attrSectionHeader, classSectionHeader};
+
+    static SyntaxDef makeDef(std::string_view line) { return {std::string(line), 0}; }
+
+    void readSubLine(SyntaxDef& syntaxdef, std::string_view line, std::size_t indent) {
+        if (!openList.holds(indent) && namesEqual(line, flagsSubHeader)) {
+            openList.open(SyntaxList::flags, indent);
+        } else if (openList.current()) {
+            if (auto bit = flagBitByName(syntaxFlagNames(), line)) {
+                syntaxdef.flags = static_cast<std::uint16_t>(syntaxdef.flags | *bit);
+            }
+        }
+    }
+
+    static void completeDef(SyntaxDef&) {}
+
+    static std::vector<SyntaxDef> completeAll(ChunkedList<SyntaxDef>& defs) {
+        return defs.takeInNameOrder();
+    }
+
+  private:
+    enum class SyntaxList { flags };
+    OpenList<SyntaxList> openList;
+};
+
+// Reads the section of `Kind` from `tsp` into `collection`, keeping why it
+// failed in `failure`; the result of a reader.
+template <class Kind>
+bool readKind(TextStreamParser& tsp, const Schema& schema, ReferenceFileCache* cache,
+              ExtendedArray<typename Kind::Def>& collection, std::string& failure) {
+    Kind kind;
+    SectionCache<typename Kind::Def>* sections =
+        cache ? &cache->sections<typename Kind::Def>() : nullptr;
+    ReadResult result =
+        sectionreader::readSection(tsp, kind, {collection, schema.whirly != 0, sections});
+    if (!result.ok) {
+        failure = std::move(result.failure);
+    }
+    return result.ok;
 }
 
 }  // namespace
 
 bool Schema::readClassDefs(TextStreamParser& tsp) {
-    // Members seen before the section's first sub-header have no list and are
-    // passed over.
-    OpenList<ClassType> openList;
-    // Each list of a class in one piece, after the classes are in order: the
-    // same lists as adding members one by one, without growing each list
-    // member by member.
-    ClassMembers members;
-    return readSection(
-        tsp, whirly != 0, classHeader, attrHeader, syntaxHeader,
-        [](std::string_view line) { return ClassDef(std::string(line), 0); },
-        [&openList, &members](ClassDef& classdef, std::string_view line, std::size_t indent) {
-            if (!openList.holds(indent)) {
-                if (const std::optional<ClassType> subHeader = classSubHeaderOf(line)) {
-                    openList.open(*subHeader, indent);
-                    return;
-                }
-            }
-            const std::optional<ClassType>& classtype = openList.current();
-            if (!classtype) {
-                return;
-            }
-            if (*classtype == FLAGS) {
-                if (auto bit = flagBitByName(classFlagNames(), line)) {
-                    classdef.flags |= *bit;
-                }
-                return;
-            }
-            members.add(*classtype, line);
-        },
-        [&members](ClassDef& classdef) { members.endClass(classdef); },
-        [&members](ChunkedList<ClassDef>& classes) { return members.placeInOrder(classes); },
-        classDef, failure);
+    return readKind<ClassSection>(tsp, *this, fileCache, classDef, failure);
 }
 
 bool Schema::readAttrDefs(TextStreamParser& tsp) {
-    enum class AttrList { flags, syntax };
-    OpenList<AttrList> openList;
-    return readSection(
-        tsp, whirly != 0, attrHeader, classHeader, syntaxHeader,
-        [](std::string_view line) { return AttrDef(std::string(line)); },
-        [&openList](AttrDef& attrdef, std::string_view line, std::size_t indent) {
-            if (!openList.holds(indent)) {
-                if (namesEqual(line, "flags")) {
-                    openList.open(AttrList::flags, indent);
-                    return;
-                }
-                if (namesEqual(line, "syntax")) {
-                    openList.open(AttrList::syntax, indent);
-                    return;
-                }
-            }
-            if (openList.current() == AttrList::flags) {
-                if (auto bit = flagBitByName(attrFlagNames(), line)) {
-                    attrdef.flags |= *bit;
-                }
-            } else if (openList.current() == AttrList::syntax) {
-                if (auto id = syntaxIdByName(line)) {
-                    attrdef.syntax = *id;
-                }
-            }
-        },
-        [](AttrDef&) {}, [](ChunkedList<AttrDef>& defs) { return defs.takeInNameOrder(); }, attrDef,
-        failure);
+    return readKind<AttrSection>(tsp, *this, fileCache, attrDef, failure);
 }
 
 bool Schema::readSyntaxDefs(TextStreamParser& tsp) {
-    enum class SyntaxList { flags };
-    OpenList<SyntaxList> openList;
-    return readSection(
-        tsp, whirly != 0, syntaxHeader, attrHeader, classHeader,
-        [](std::string_view line) { return SyntaxDef(std::string(line), 0); },
-        [&openList](SyntaxDef& syntaxdef, std::string_view line, std::size_t indent) {
-            if (!openList.holds(indent) && namesEqual(line, "flags")) {
-                openList.open(SyntaxList::flags, indent);
-            } else if (openList.current()) {
-                if (auto bit = flagBitByName(syntaxFlagNames(), line)) {
-                    syntaxdef.flags = static_cast<std::uint16_t>(syntaxdef.flags | *bit);
-                }
-            }
-        },
-        [](SyntaxDef&) {}, [](ChunkedList<SyntaxDef>& defs) { return defs.takeInNameOrder(); },
-        syntaxDef, failure);
+    return readKind<SyntaxSection>(tsp, *this, fileCache, syntaxDef, failure);
 }

@@ -1,5 +1,6 @@
 #include "schema/schema.h"
 
+#include "schema/sectionheaders.h"
 #include "toollib/namecompare.h"
 
 bool Schema::operator==(const Schema& b) const {
@@ -18,26 +19,16 @@ bool writeSection(std::ostream& stream, const char* header, const ExtendedArray<
         return false;
     }
     stream << '\n' << header << '\n';
-    // Definitions sorted from shuffled input hold memory allocated in file
-    // order; asking for it a few definitions ahead overlaps the misses.
-    constexpr std::size_t ahead = 4;
-    for (std::size_t k = 0; k < defs.count(); ++k) {
-        if constexpr (requires(const Def& d) { d.prefetch(); }) {
-            if (k + ahead < defs.count()) {
-                defs[k + ahead].prefetch();
-            }
-        }
-        defs[k].print(stream);
-    }
+    defs.walk([&stream](const Def& def) { def.print(stream); });
     return true;
 }
 
 }  // namespace
 
 void Schema::write(std::ostream& stream) const {
-    bool differences = writeSection(stream, "Class Definitions", classDef);
-    differences = writeSection(stream, "Attribute Definitions", attrDef) || differences;
-    differences = writeSection(stream, "Syntax Definitions", syntaxDef) || differences;
+    bool differences = writeSection(stream, classSectionHeader, classDef);
+    differences = writeSection(stream, attrSectionHeader, attrDef) || differences;
+    differences = writeSection(stream, syntaxSectionHeader, syntaxDef) || differences;
     if (!differences) {
         stream << "\tNONE\n";
     }
@@ -58,7 +49,7 @@ void Schema::write(std::ostream& stream, const SelectedKinds& selected) const {
             stream << '\n' << header << "\n\tNONE\n";
         }
     };
-    section(selected.classes, "Class Definitions", classDef);
-    section(selected.attributes, "Attribute Definitions", attrDef);
-    section(selected.syntaxes, "Syntax Definitions", syntaxDef);
+    section(selected.classes, classSectionHeader, classDef);
+    section(selected.attributes, attrSectionHeader, attrDef);
+    section(selected.syntaxes, syntaxSectionHeader, syntaxDef);
 }

@@ -10,6 +10,7 @@
 #include "schema/syntaxdef.h"
 
 class DSContext;
+class ReferenceFileCache;
 class TextStreamParser;
 
 // The kinds of definition that a run reads and lists.
@@ -53,6 +54,10 @@ class Schema {
     // ("no \"Class Definitions\" section", "nothing follows the \"Class
     // Definitions\" header"); empty when none failed.
     const std::string& readFailure() const { return failure; }
+    // The file readers take a section from `cache` when its file was read
+    // before, and keep what they read there; nullptr (the default) reads
+    // every file anew. The cache must outlive the reading.
+    void setFileCache(ReferenceFileCache* cache) { fileCache = cache; }
 
     // Read every definition of one kind from the directory server of
     // `connHandle`, through `dsContext`, which the caller has directed to that
@@ -76,4 +81,5 @@ class Schema {
 
   private:
     std::string failure;
+    ReferenceFileCache* fileCache = nullptr;
 };

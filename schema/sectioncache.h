@@ -8,19 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "schema/readresult.h"
 #include "toollib/txtparse/filereader.h"
 
-// What one reader made of one reference file, kept for the rest of the
-// process: a list run compares each line with the same file again and
-// again, and reading it once is enough. A file is kept from its second
+// What one reader made of one reference file, kept for the rest of a run
+// (see ReferenceFileCache): a list run compares each line with the same
+// file again and again, and reading it once is enough. A file is kept from its second
 // reading on, so a run that reads each file once keeps nothing.
 template <class Def>
 class SectionCache {
   public:
     struct Section {
-        bool found = false;     // what the reader returned
-        std::vector<Def> defs;  // the definitions in file order
-        std::string failure;    // why the reader returned false
+        ReadResult result;      // how the reader ended
+        std::vector<Def> defs;  // the definitions in name order
     };
 
     // The section read from the file `id` before, if it is kept.

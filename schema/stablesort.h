@@ -14,17 +14,20 @@
 #include <utility>
 #include <vector>
 
+#include "schema/prefetch.h"
 #include "toollib/namecompare.h"
 
 // Sorting a batch of elements into the order of an ExtendedArray, equal
 // elements keeping the order they had.
 
-// A type ordered by its name alone, through compareNames, says so with a
-// static `orderName` that gives the name; plain names are their own.
+// A type ordered by its name alone, through compareNames: plain names, and
+// the definitions of the model, each identified by its public `name` (their
+// own operators order them by it too). The collections read the name
+// themselves, so that one comparison of names decides an order.
 template <class T>
 concept OrderedByName = std::is_same_v<T, std::string> || std::is_same_v<T, std::string_view> ||
     requires(const T& t) {
-    { T::orderName(t) } -> std::convertible_to<std::string_view>;
+    { t.name } -> std::convertible_to<std::string_view>;
 };
 
 template <OrderedByName T>
@@ -32,7 +35,7 @@ std::string_view orderNameOf(const T& t) {
     if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, std::string_view>) {
         return t;
     } else {
-        return T::orderName(t);
+        return t.name;
     }
 }
 
@@ -164,10 +167,7 @@ void gather(std::vector<T>& batch, const std::vector<Keyed>& keyed) {
     sorted.reserve(batch.size());  // may throw; nothing has moved yet
     for (std::size_t k = 0; k < keyed.size(); ++k) {
         if (k + ahead < keyed.size()) {
-            const char* next = reinterpret_cast<const char*>(&batch[keyed[k + ahead].at]);
-            for (std::size_t line = 0; line < sizeof(T); line += 64) {
-                __builtin_prefetch(next + line);
-            }
+            prefetchMemory(&batch[keyed[k + ahead].at], sizeof(T));
         }
         sorted.push_back(std::move(batch[keyed[k].at]));
     }

@@ -17,8 +17,6 @@ class SyntaxDef {
     bool operator==(const SyntaxDef& b) const;
     bool operator!=(const SyntaxDef& b) const { return !(*this == b); }
     bool operator<(const SyntaxDef& b) const;
-    // What the two operators order by, for ExtendedArray.
-    static std::string_view orderName(const SyntaxDef& def) { return def.name; }
 
     // Writes the syntax block of a schema listing.
     void print(std::ostream& os) const;

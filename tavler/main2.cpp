@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dscontext/dscontext.h"
+#include "schema/referencefilecache.h"
 #include "schema/schema.h"
 #include "tavler/abnormalend.h"
 #include "tavler/cmdline.h"
@@ -44,7 +45,7 @@ struct RunningList {
 // outermost first.
 using RunningLists = std::vector<RunningList>;
 
-int invocation(int argc, char** argv, RunningLists& running);
+int invocation(int argc, char** argv, RunningLists& running, ReferenceFileCache& fileCache);
 
 // The place in argv that the list word `listArg` came from: the first word
 // equal to it, as every line of the list is put there.
@@ -64,7 +65,7 @@ int placeOf(int argc, char** argv, const std::string& listArg) {
 // two such lines is billions of invocations. The same file in the other
 // place is a cross product of two lists, which ends.
 int listRun(int argc, char** argv, const std::string& listArg, const std::string& typedName,
-            RunningLists& running) {
+            RunningLists& running, ReferenceFileCache& fileCache) {
     if (running.size() >= maxListDepth) {
         std::cout << listArg << ": list files nest too deeply\n";
         return 1;
@@ -90,7 +91,7 @@ int listRun(int argc, char** argv, const std::string& listArg, const std::string
         std::string word = tsp.line;
         char* temparg = argv[j];
         argv[j] = word.data();
-        invocation(argc, argv, running);
+        invocation(argc, argv, running, fileCache);
         argv[j] = temparg;
     }
     running.pop_back();
@@ -113,7 +114,7 @@ constexpr std::array<Kind, 3> kinds{{
      &Schema::readSyntaxDefs},
 }};
 
-int invocation(int argc, char** argv, RunningLists& running) {
+int invocation(int argc, char** argv, RunningLists& running, ReferenceFileCache& fileCache) {
     // The contexts come first, so the directory library is used even when
     // only the usage screen follows.
     std::array<DSContext, 2> dsContext;
@@ -149,11 +150,12 @@ int invocation(int argc, char** argv, RunningLists& running) {
         // ".ref" inside it (a path or a host name may hold either).
         const bool schemeServer = hasServerScheme(arg);
         if (!schemeServer && containsName(arg, ".lst")) {
-            return listRun(argc, argv, arg, typed.getArg(i), running);
+            return listRun(argc, argv, arg, typed.getArg(i), running, fileCache);
         }
         schema[at].name = arg;
         if (!schemeServer && containsName(arg, ".ref")) {
             tsp.emplace(openOrEnd(typed.getArg(i)));
+            schema[at].setFileCache(&fileCache);
             if (const std::optional<FileIdentity> file = tsp->identity()) {
                 // A schema takes less memory than twice its listing.
                 reserveHeap(2 * static_cast<std::uint64_t>(file->size));
@@ -225,8 +227,11 @@ int main2(int argc, char** argv) {
         return finishOutput(0);
     }
     RunningLists running;
+    // A list run that names the same reference file on every line reads it once.
+    ReferenceFileCache fileCache;
     std::vector<char*>& words = parsed.words;
     words.push_back(nullptr);  // argv's own end
-    const int status = invocation(static_cast<int>(words.size()) - 1, words.data(), running);
+    const int status =
+        invocation(static_cast<int>(words.size()) - 1, words.data(), running, fileCache);
     return finishOutput(status);
 }

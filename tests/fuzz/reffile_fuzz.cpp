@@ -9,8 +9,10 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include "schema/schema.h"
+#include "support/listing.h"
 #include "toollib/namecompare.h"
 #include "toollib/txtparse/textstreamparser.h"
 
@@ -24,12 +26,6 @@ Schema readAll(const std::string& text) {
     schema.readAttrDefs(tsp);
     schema.readSyntaxDefs(tsp);
     return schema;
-}
-
-std::string listing(const Schema& schema) {
-    std::ostringstream out;
-    schema.write(out, SelectedKinds{});
-    return out.str();
 }
 
 // Two definitions of one kind with the same name (letter case ignored):
@@ -49,7 +45,7 @@ bool hasDuplicates(const ExtendedArray<Def>& defs) {
 // control characters or outer blanks, comment markers in front, and the
 // section headers do not survive a listing. Names equal to sub-headers do:
 // a member stands deeper than its sub-header.
-bool fitsTheLayout(const std::string& name) {
+bool fitsTheLayout(std::string_view name) {
     static const char* const keywords[] = {"Class Definitions", "Attribute Definitions",
                                            "Syntax Definitions"};
     if (name.empty() || name.size() > 76 || name.front() == ' ' || name.back() == ' ' ||
@@ -76,7 +72,7 @@ bool fitsTheLayout(const Schema& schema) {
         }
         for (const auto* list :
              {&def.superClasses, &def.containment, &def.namedBy, &def.mandatory, &def.optional}) {
-            for (const std::string& item : *list) {
+            for (const std::string_view item : *list) {
                 if (!fitsTheLayout(item)) {
                     return false;
                 }
@@ -105,13 +101,13 @@ bool fitsTheLayout(const Schema& schema) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const Schema schema = readAll(std::string(reinterpret_cast<const char*>(data), size));
-    const std::string written = listing(schema);
+    const std::string written = listing(schema, SelectedKinds{});
     // The listing of an empty schema has no sections to read back.
     if (written == "\tNONE\n" || !fitsTheLayout(schema)) {
         return 0;
     }
     const Schema reread = readAll(written);
-    const std::string rewritten = listing(reread);
+    const std::string rewritten = listing(reread, SelectedKinds{});
     if (rewritten != written) {
         fail("a listing does not read back to itself", written, rewritten);
     }

@@ -10,17 +10,8 @@
 #include <vector>
 
 #include "schema/schema.h"
+#include "support/listing.h"
 #include "toollib/txtparse/textstreamparser.h"
-
-namespace {
-
-std::string listing(const Schema& schema) {
-    std::ostringstream out;
-    schema.write(out);
-    return out.str();
-}
-
-}  // namespace
 
 TEST(ClassMembers, ClassesLargerThanABlockKeepAllTheirMembersInEveryOrder) {
     // Member counts: none, a few, past the first block, past the largest

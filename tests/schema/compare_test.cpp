@@ -2,8 +2,10 @@
 
 #include <string>
 
+#include "dscontext/dsclient.h"
 #include "schema/schema.h"
 #include "support/capture.h"
+#include "support/listing.h"
 
 namespace {
 
@@ -18,14 +20,8 @@ Report compared(const Schema& a, const Schema& b) {
     return {result, out.text()};
 }
 
-std::string listing(const Schema& schema) {
-    StreamCapture out(std::cout);
-    schema.write(std::cout);
-    return out.text();
-}
-
 ClassDef queue(std::initializer_list<const char*> superClasses) {
-    ClassDef def("Queue", 0x03);
+    ClassDef def("Queue", DS_CONTAINER_CLASS | DS_EFFECTIVE_CLASS);
     for (const char* name : superClasses) {
         def.add(SUPERCLASSES, name);
     }
@@ -38,7 +34,7 @@ Schema sample(const std::string& name) {
     Schema schema(name);
     schema.classDef.Add(queue({"Device"}));
     schema.classDef.Add(ClassDef("Top", 0x04));
-    schema.attrDef.Add(AttrDef(3, 0x01, "Color"));
+    schema.attrDef.Add(AttrDef(3, DS_SINGLE_VALUED_ATTR, "Color"));
     schema.attrDef.Add(AttrDef(8, 0x00, "Size"));
     schema.syntaxDef.Add(SyntaxDef("Boolean", 0x0A));
     schema.syntaxDef.Add(SyntaxDef("Case Ignore String", 0x19));
@@ -71,7 +67,7 @@ TEST(Compare, ListsUniqueNamesAndWhatEachCommonDefinitionHasInAddition) {
     a.classDef = ExtendedArray<ClassDef>();
     a.classDef.Add(queue({"Device", "Resource"}));
     a.classDef.Add(ClassDef("Top", 0x04));
-    a.classDef.Add(ClassDef("Printer", 0x01));
+    a.classDef.Add(ClassDef("Printer", DS_CONTAINER_CLASS));
     a.attrDef = ExtendedArray<AttrDef>();
     a.attrDef.Add(AttrDef(3, 0x41, "Color"));
     a.attrDef.Add(AttrDef(8, 0x00, "Size"));
@@ -129,18 +125,18 @@ TEST(Compare, KindsWithoutDefinitionsPrintNoUniqueSection) {
 
 TEST(Compare, NamesDifferingOnlyInCaseAreTheSameDefinition) {
     Schema a("A");
-    ClassDef printer("Printer", 0x01);
+    ClassDef printer("Printer", DS_CONTAINER_CLASS);
     printer.add(MANDATORY, "Queue");
     printer.add(MANDATORY, "cn");
     printer.add(OPT, "Location");
     a.classDef.Add(printer);
-    a.syntaxDef.Add(SyntaxDef("stream", 0x01));
+    a.syntaxDef.Add(SyntaxDef("stream", DS_STRING));
     Schema b("B");
-    ClassDef upper("PRINTER", 0x03);
+    ClassDef upper("PRINTER", DS_CONTAINER_CLASS | DS_EFFECTIVE_CLASS);
     upper.add(MANDATORY, "CN");
     upper.add(MANDATORY, "QUEUE");
     b.classDef.Add(upper);
-    b.syntaxDef.Add(SyntaxDef("STREAM", 0x01));
+    b.syntaxDef.Add(SyntaxDef("STREAM", DS_STRING));
 
     Report report = compared(a, b);
     EXPECT_EQ(report.result, 1);
@@ -159,8 +155,8 @@ TEST(Compare, ADifferentSyntaxShowsInBothDifferenceSections) {
     Schema a = sample("A");
     Schema b = sample("B");
     b.attrDef = ExtendedArray<AttrDef>();
-    b.attrDef.Add(AttrDef(7, 0x01, "Color"));
-    b.attrDef.Add(AttrDef(0xFFFFFFFF, 0x02, "Size"));
+    b.attrDef.Add(AttrDef(7, DS_SINGLE_VALUED_ATTR, "Color"));
+    b.attrDef.Add(AttrDef(QX_NO_SYNTAX, DS_SIZED_ATTR, "Size"));
     b.syntaxDef.Add(SyntaxDef("Octet", 0));
     Report report = compared(a, b);
     EXPECT_EQ(report.result, 1);
@@ -199,7 +195,7 @@ TEST(Compare, ResultIsOneOnlyWhenSomethingIsListedOrRecorded) {
 TEST(Compare, DuplicateNamesOnOneSideAreEachComparedWithTheirNamesake) {
     Schema a("A");
     a.classDef.Add(ClassDef("Dup", 0x09));
-    a.classDef.Add(ClassDef("DUP", 0x02));
+    a.classDef.Add(ClassDef("DUP", DS_EFFECTIVE_CLASS));
     a.classDef.Add(ClassDef("Extra", 0));
     a.classDef.Add(ClassDef("extra", 0));
     Schema b("B");

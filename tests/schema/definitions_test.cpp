@@ -3,6 +3,7 @@
 #include <sstream>
 #include <string>
 
+#include "dscontext/dsclient.h"
 #include "schema/attrdef.h"
 #include "schema/classdef.h"
 #include "schema/syntaxdef.h"
@@ -38,7 +39,7 @@ TEST(Definitions, NamesDecideEqualityAndOrderWithoutRegardToCase) {
     EXPECT_TRUE(ClassDef("Alias", 0) < ClassDef("ALIASES", 0));
     EXPECT_TRUE(ClassDef("Alias", 0) != ClassDef("ALIASES", 0));
 
-    EXPECT_TRUE(AttrDef(3, 0x01, "Surname") == AttrDef("SURNAME"));
+    EXPECT_TRUE(AttrDef(3, DS_SINGLE_VALUED_ATTR, "Surname") == AttrDef("SURNAME"));
     EXPECT_FALSE(AttrDef("surname") < AttrDef("SURNAME"));
     EXPECT_TRUE(AttrDef("cn") < AttrDef("CO"));
     EXPECT_TRUE(SyntaxDef("Case Ignore", 0x10) == SyntaxDef("CASE IGNORE", 0));
@@ -140,13 +141,13 @@ TEST(ClassDefDifference, RecordsOnlyTheFlagsAndMembersThatTheOtherClassLacks) {
 
     ClassDef onlyUnnamed("Person", 0x41);
     ClassDef forUnnamed("Person", 0);
-    EXPECT_TRUE(onlyUnnamed.isDifferent(ClassDef("Person", 0x01), forUnnamed));
+    EXPECT_TRUE(onlyUnnamed.isDifferent(ClassDef("Person", DS_CONTAINER_CLASS), forUnnamed));
     EXPECT_EQ(forUnnamed.flags, 0x40u);
     EXPECT_EQ(printed(forUnnamed), "Person\n\tFlags\n");
 }
 
 TEST(AttrDefDifference, FlagsAreOneSidedAndASyntaxDifferenceShowsInBothDirections) {
-    const AttrDef single(3, 0x01, "Color");
+    const AttrDef single(3, DS_SINGLE_VALUED_ATTR, "Color");
     const AttrDef more(3, 0x41, "COLOR");
     AttrDef record("Color");
     EXPECT_FALSE(single.isDifferent(more, record));
@@ -154,7 +155,7 @@ TEST(AttrDefDifference, FlagsAreOneSidedAndASyntaxDifferenceShowsInBothDirection
     EXPECT_TRUE(more.isDifferent(single, record));
     EXPECT_EQ(printed(record), "Color\n\tFlags\n\t\tDS_SYNC_IMMEDIATE\n");
 
-    const AttrDef integer(8, 0x01, "Color");
+    const AttrDef integer(8, DS_SINGLE_VALUED_ATTR, "Color");
     AttrDef forString("Color");
     AttrDef forInteger("Color");
     EXPECT_TRUE(single.isDifferent(integer, forString));
@@ -162,7 +163,7 @@ TEST(AttrDefDifference, FlagsAreOneSidedAndASyntaxDifferenceShowsInBothDirection
     EXPECT_EQ(printed(forString), "Color\n\tSyntax\n\t\tSYN_CI_STRING\n");
     EXPECT_EQ(printed(forInteger), "Color\n\tSyntax\n\t\tSYN_INTEGER\n");
 
-    const AttrDef noSyntax(0xFFFFFFFF, 0x01, "Color");
+    const AttrDef noSyntax(QX_NO_SYNTAX, DS_SINGLE_VALUED_ATTR, "Color");
     AttrDef forNone("Color");
     AttrDef forSome("Color");
     EXPECT_TRUE(noSyntax.isDifferent(single, forNone));
@@ -177,7 +178,7 @@ TEST(SyntaxDefDifference, RecordsTheExtraFlagsOverSixteenBits) {
     SyntaxDef record("Case Ignore", 0);
     EXPECT_FALSE(a.isDifferent(SyntaxDef("CASE IGNORE", 0xFFFF), record));
     EXPECT_EQ(record.flags, 0u);
-    EXPECT_TRUE(a.isDifferent(SyntaxDef("case ignore", 0x0001), record));
+    EXPECT_TRUE(a.isDifferent(SyntaxDef("case ignore", DS_STRING), record));
     EXPECT_EQ(record.flags, 0x8010u);
     EXPECT_EQ(printed(record), "Case Ignore\n\tFlags\n\t\tDS_IGNORE_CASE\n");
 }
@@ -189,7 +190,7 @@ TEST(DefDifference, DefinitionsOfDifferentNamesAreNotCompared) {
     EXPECT_FALSE(fullClass("Queue", 0x1F).isDifferent(ClassDef("Printer", 0), classRecord));
     AttrDef attrRecord(7, 0x04, "Color");
     EXPECT_FALSE(AttrDef(3, 1, "Color").isDifferent(AttrDef("Colour"), attrRecord));
-    SyntaxDef syntaxRecord("Stream", 0x01);
+    SyntaxDef syntaxRecord("Stream", DS_STRING);
     EXPECT_FALSE(SyntaxDef("Stream", 0xFF).isDifferent(SyntaxDef("Streams", 0), syntaxRecord));
     EXPECT_EQ(out.text(),
               "Cannot compare class definitions of different names.\n"

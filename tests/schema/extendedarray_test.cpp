@@ -6,31 +6,32 @@
 
 #include "schema/attrdef.h"
 #include "schema/classdef.h"
+#include "schema/namelist.h"
 #include "schema/schema.h"
 
 namespace {
 
 constexpr std::size_t notFound = static_cast<std::size_t>(-1);
 
-const std::string& nameOf(const std::string& name) {
+std::string_view nameOf(std::string_view name) {
     return name;
 }
-const std::string& nameOf(const AttrDef& def) {
+std::string_view nameOf(const AttrDef& def) {
     return def.name;
 }
 
 // The elements' names in array order, each followed by a comma.
-template <class T>
-std::string joined(const ExtendedArray<T>& array) {
+template <class Array>
+std::string joined(const Array& array) {
     std::string text;
-    for (const T& element : array) {
-        text += nameOf(element) + ",";
+    for (const auto& element : array) {
+        text += std::string(nameOf(element)) + ",";
     }
     return text;
 }
 
-ExtendedArray<std::string> listOf(std::initializer_list<const char*> names) {
-    ExtendedArray<std::string> list;
+NameList listOf(std::initializer_list<const char*> names) {
+    NameList list;
     for (const char* n : names) {
         list.Add(n);
     }
@@ -46,7 +47,7 @@ TEST(ExtendedArray, KeepsAscendingOrderAndPutsLaterEqualNamesAfterEarlierOnes) {
     EXPECT_TRUE(attrs.Add(AttrDef("Age")));
     EXPECT_EQ(joined(attrs), "Age,cn,CN,");
 
-    ExtendedArray<std::string> names = listOf({"b", "A", "zeta", "a", "B", "A_B", "AB", "Ab"});
+    NameList names = listOf({"b", "A", "zeta", "a", "B", "A_B", "AB", "Ab"});
     EXPECT_EQ(joined(names), "A,a,AB,Ab,A_B,b,B,zeta,");
 }
 
@@ -65,7 +66,7 @@ TEST(ExtendedArray, FindReturnsTheEqualElementThatTheHalvingMeetsFirst) {
     EXPECT_EQ(attrs.Find(AttrDef("A")), notFound);
 
     // a, c, C, C, d: the middle element is met first, not the first equal one.
-    ExtendedArray<std::string> names = listOf({"d", "a", "c", "C", "C"});
+    NameList names = listOf({"d", "a", "c", "C", "C"});
     EXPECT_EQ(names.Find("c"), 2u);
     EXPECT_EQ(names.Find("D"), 4u);
     EXPECT_EQ(names.Find("b"), notFound);

@@ -14,18 +14,15 @@
 #include <vector>
 
 #include "schema/extendedarray.h"
+#include "schema/namelist.h"
+#include "schema/referencefilecache.h"
 #include "schema/schema.h"
 #include "support/capture.h"
+#include "support/listing.h"
 #include "support/tempdir.h"
 #include "toollib/txtparse/textstreamparser.h"
 
 namespace {
-
-std::string listing(const Schema& schema) {
-    std::ostringstream out;
-    schema.write(out);
-    return out.str();
-}
 
 struct Read {
     std::string listing;
@@ -33,9 +30,10 @@ struct Read {
     std::string spinner;
 };
 
-Read readAll(TextStreamParser& tsp) {
+Read readAll(TextStreamParser& tsp, ReferenceFileCache* cache = nullptr) {
     Read read;
     Schema schema;
+    schema.setFileCache(cache);
     StreamCapture err(std::cerr);
     read.found = {schema.readClassDefs(tsp), schema.readAttrDefs(tsp), schema.readSyntaxDefs(tsp)};
     read.spinner = err.text();
@@ -66,8 +64,8 @@ TEST(ReadOrder, BulkAdditionKeepsTheOrderOfAddingOneAtATime) {
         for (unsigned seed = 1; seed <= 3; ++seed) {
             const std::vector<std::string> names = shuffledNames(seed, count);
             // A name held before stays before equal ones added later.
-            ExtendedArray<std::string> one;
-            ExtendedArray<std::string> bulk;
+            NameList one;
+            NameList bulk;
             one.Add("cN");
             bulk.Add("cN");
             ExtendedArray<AttrDef> oneDef;
@@ -119,19 +117,19 @@ TEST(ReadOrder, SortKeysFoldEveryByteAsNamesCompare) {
 TEST(ReadOrder, WalkingInOrderFindsWhatHalvingFinds) {
     for (const std::size_t count : {1UL, 5UL, 33UL, 400UL}) {
         const std::vector<std::string> names = shuffledNames(9, count);
-        ExtendedArray<std::string> held;
+        NameList held;
         held.AddAll(names);
         // Every held name, names between and around them, in ascending order.
-        ExtendedArray<std::string> wanted;
+        NameList wanted;
         wanted.AddAll(shuffledNames(4, count / 2 + 3));
         wanted.Add("B");
         wanted.Add("zzz");
         std::size_t cursor = 0;
-        for (const std::string& name : wanted) {
+        for (const std::string_view name : wanted) {
             EXPECT_EQ(held.FindInOrder(name, cursor), held.Find(name)) << name;
         }
         cursor = 0;
-        for (const std::string& name : held) {
+        for (const std::string_view name : held) {
             EXPECT_EQ(held.FindInOrder(name, cursor), held.Find(name)) << name;
         }
     }
@@ -176,10 +174,11 @@ TEST(ReadOrder, AFileReadAgainGivesTheSameSchemaAndSpinnerUntilItChanges) {
     }
     text += "\nSyntax Definitions\nStream\n";  // and no attribute section
     const auto path = dir.write("again.ref", text);
+    ReferenceFileCache cache;
     std::vector<Read> reads;
     for (int k = 0; k < 4; ++k) {
         TextStreamParser tsp(path.string());
-        reads.push_back(readAll(tsp));
+        reads.push_back(readAll(tsp, &cache));
     }
     ASSERT_EQ(reads[0].found, (std::array<bool, 3>{true, false, true}));
     ASSERT_EQ(reads[0].spinner.size(), 2u * 61);
@@ -191,7 +190,7 @@ TEST(ReadOrder, AFileReadAgainGivesTheSameSchemaAndSpinnerUntilItChanges) {
     // Another content under the same name is read anew.
     dir.write("again.ref", "\nClass Definitions\nOnly\n");
     TextStreamParser changed(path.string());
-    const Read read = readAll(changed);
+    const Read read = readAll(changed, &cache);
     EXPECT_EQ(read.listing, "\nClass Definitions\nOnly\n");
     EXPECT_EQ(read.found, (std::array<bool, 3>{true, false, false}));
 }

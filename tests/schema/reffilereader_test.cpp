@@ -3,18 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "schema/referencefilecache.h"
 #include "schema/schema.h"
 #include "support/capture.h"
+#include "support/listing.h"
 #include "support/tempdir.h"
 #include "toollib/txtparse/textstreamparser.h"
 
 namespace {
-
-std::string listing(const Schema& schema) {
-    StreamCapture out(std::cout);
-    schema.write(std::cout);
-    return out.text();
-}
 
 // What the three readers made of one file, read in the driver's order.
 struct Loaded {
@@ -328,11 +324,13 @@ TEST(RefFileReader, AFailedReaderSaysWhyEvenWhenTheSectionComesFromTheCache) {
     for (std::size_t k = 0; k < cases.size(); ++k) {
         const Case& c = cases[k];
         const std::string file = dir.write("failing" + std::to_string(k) + ".ref", c.text).string();
+        ReferenceFileCache cache;
         // A file is kept from its second reading on: the third comes from the cache.
         for (int reading = 1; reading <= 3; ++reading) {
             TextStreamParser tsp(file);
             Schema schema;
             schema.whirly = 0;
+            schema.setFileCache(&cache);
             EXPECT_FALSE((schema.*c.read)(tsp));
             EXPECT_EQ(schema.readFailure(), c.failure) << reading;
         }

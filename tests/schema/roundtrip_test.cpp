@@ -8,16 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "dscontext/dsclient.h"
 #include "schema/schema.h"
+#include "support/listing.h"
 #include "toollib/txtparse/textstreamparser.h"
 
 namespace {
-
-std::string listing(const Schema& schema, const SelectedKinds& selected) {
-    std::ostringstream out;
-    schema.write(out, selected);
-    return out.str();
-}
 
 // The selected kinds of `tsp`, as a run reads them; false when a reader fails.
 bool readSelected(TextStreamParser& tsp, const SelectedKinds& selected, Schema& schema) {
@@ -41,7 +37,7 @@ Schema keywordNames() {
         "Super Class",         "Containment", "Named By", "Mandatory Attributes",
         "Optional Attributes", "flags",       "Syntax",   "cn"};
     Schema schema("keywords");
-    ClassDef odd("Odd", 0x03);
+    ClassDef odd("Odd", DS_CONTAINER_CLASS | DS_EFFECTIVE_CLASS);
     for (ClassType type : {SUPERCLASSES, CONTAINMENT, NAMEDBY, MANDATORY, OPT}) {
         for (const char* keyword : keywords) {
             odd.add(type, keyword);
@@ -51,9 +47,9 @@ Schema keywordNames() {
     ClassDef flags("Flags", 0x04);
     flags.add(OPT, "Flags");
     schema.classDef.Add(flags);
-    schema.attrDef.Add(AttrDef(3, 0x0001, "flags"));
-    schema.attrDef.Add(AttrDef(3, 0x0001, "Syntax"));
-    schema.syntaxDef.Add(SyntaxDef("Flags", 0x0001));
+    schema.attrDef.Add(AttrDef(3, DS_SINGLE_VALUED_ATTR, "flags"));
+    schema.attrDef.Add(AttrDef(3, DS_SINGLE_VALUED_ATTR, "Syntax"));
+    schema.syntaxDef.Add(SyntaxDef("Flags", DS_STRING));
     return schema;
 }
 

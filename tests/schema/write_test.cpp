@@ -1,34 +1,26 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "dscontext/dsclient.h"
 #include "schema/schema.h"
-#include "support/capture.h"
+#include "support/listing.h"
 
 namespace {
 
-std::string listing(const Schema& schema) {
-    StreamCapture out(std::cout);
-    schema.write(std::cout);
-    return out.text();
-}
-
-std::string listing(const Schema& schema, const SelectedKinds& selected) {
-    std::ostringstream out;
-    schema.write(out, selected);
-    return out.str();
-}
+// A syntax flag bit that no name of a listing stands for.
+constexpr std::uint16_t unnamedSyntaxBit = 0x8000;
 
 }  // namespace
 
 TEST(SchemaWriter, OneDefinitionOfEachKindGivesTheThreeSections) {
     Schema schema;
-    ClassDef gadget("Gadget", 0x03);
+    ClassDef gadget("Gadget", DS_CONTAINER_CLASS | DS_EFFECTIVE_CLASS);
     gadget.add(MANDATORY, "Gadget Colour");
     schema.classDef.Add(gadget);
-    schema.attrDef.Add(AttrDef(3, 0x0001, "Gadget Colour"));
+    schema.attrDef.Add(AttrDef(3, DS_SINGLE_VALUED_ATTR, "Gadget Colour"));
     schema.syntaxDef.Add(SyntaxDef("Colour Code", 0x0011));
     EXPECT_EQ(listing(schema),
               "\n"
@@ -60,7 +52,7 @@ TEST(SchemaWriter, EmptyKindsAreLeftOutWholeAndAnEmptySchemaIsNone) {
 
     schema.syntaxDef.Add(SyntaxDef("Stream", 0));
     schema.syntaxDef.Add(SyntaxDef("Boolean", 0x03FF));
-    schema.syntaxDef.Add(SyntaxDef("Counter", 0x8000));  // no named bit
+    schema.syntaxDef.Add(SyntaxDef("Counter", unnamedSyntaxBit));
     EXPECT_EQ(listing(schema),
               "\nSyntax Definitions\nBoolean\n\tFlags\n"
               "\t\tDS_STRING\n\t\tDS_SINGLE_VALUED\n\t\tDS_SUPPORTS_ORDER\n\t\tDS_SUPPORTS_EQUAL\n"
@@ -103,7 +95,7 @@ TEST(SchemaWriter, ClassBlocksNameTheirFlagsInListingOrderAndSortWithoutRegardTo
 
 TEST(SchemaWriter, AttributeFlagsFollowListingOrderAndUnknownSyntaxIdsGiveTheErrorLine) {
     Schema schema;
-    schema.attrDef.Add(AttrDef(0xFFFFFFFF, 0x0730, "A Flags"));
+    schema.attrDef.Add(AttrDef(QX_NO_SYNTAX, 0x0730, "A Flags"));
     schema.attrDef.Add(AttrDef(37, 0, "B Count"));
     schema.attrDef.Add(AttrDef(28, 0, "C Gap"));
     schema.attrDef.Add(AttrDef(100, 0x0800, "D Far"));
@@ -126,7 +118,7 @@ TEST(SchemaWriter, AListingGivesEachSelectedEmptyKindItsSectionWhenAnotherKindHa
     Schema schema;
     EXPECT_EQ(listing(schema, {}), "\tNONE\n");
     schema.classDef.Add(ClassDef("Top", 0));
-    schema.attrDef.Add(AttrDef(0xFFFFFFFF, 0, "cn"));
+    schema.attrDef.Add(AttrDef(QX_NO_SYNTAX, 0, "cn"));
     const std::string classes = "\nClass Definitions\nTop\n";
     const std::string attributes = "\nAttribute Definitions\ncn\n";
     const std::string noSyntaxes = "\nSyntax Definitions\n\tNONE\n";

@@ -1,4 +1,4 @@
-// The packed array of names against the array of definitions, which holds
+// The packed list of names against the array of definitions, which holds
 // each name in a string of its own: the same operations on both must give
 // the same names in the same order and the same answers to every look-up.
 
@@ -12,6 +12,7 @@
 
 #include "schema/attrdef.h"
 #include "schema/extendedarray.h"
+#include "schema/namelist.h"
 
 namespace {
 
@@ -47,8 +48,8 @@ struct Model {
     }
 };
 
-void expectSame(const ExtendedArray<std::string>& names, const Model& model,
-                const std::vector<std::string>& probes, const std::string& what) {
+void expectSame(const NameList& names, const Model& model, const std::vector<std::string>& probes,
+                const std::string& what) {
     ASSERT_EQ(names.count(), model.defs.count()) << what;
     for (std::size_t k = 0; k < names.count(); ++k) {
         ASSERT_EQ(names[k], model.defs[k].name) << what << " at " << k;
@@ -65,10 +66,10 @@ void expectSame(const ExtendedArray<std::string>& names, const Model& model,
 
 }  // namespace
 
-TEST(NameArray, HoldsAndFindsNamesAsAnArrayOfStringsWould) {
+TEST(NameList, HoldsAndFindsNamesAsAnArrayOfStringsWould) {
     for (unsigned seed = 1; seed <= 40; ++seed) {
         std::mt19937 rng(seed);
-        ExtendedArray<std::string> names;
+        NameList names;
         Model model;
         const std::string what = "seed " + std::to_string(seed);
         for (int step = 0; step < 12; ++step) {
@@ -106,8 +107,8 @@ TEST(NameArray, HoldsAndFindsNamesAsAnArrayOfStringsWould) {
                     break;
                 }
                 default: {  // copies and moves are whole and independent
-                    ExtendedArray<std::string> copy(names);
-                    ExtendedArray<std::string> moved(std::move(copy));
+                    NameList copy(names);
+                    NameList moved(std::move(copy));
                     EXPECT_TRUE(copy.empty());  // NOLINT(bugprone-use-after-move): moved out
                     copy = moved;
                     moved.Add("extra");

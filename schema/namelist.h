@@ -1,7 +1,5 @@
 #pragma once
 
-// The ExtendedArray of plain names, included by extendedarray.h.
-
 #include <algorithm>
 #include <compare>
 #include <cstddef>
@@ -12,64 +10,48 @@
 #include <limits>
 #include <memory>
 #include <new>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "schema/extendedarray.h"
+#include "schema/prefetch.h"
 #include "schema/stablesort.h"
 #include "toollib/namecompare.h"
 
-// A sorted array of names, ordered and compared as ExtendedArray orders any
-// element, without regard to letter case. The names are packed into one
-// block: its room, the end offset of each name, then all their bytes. The member lists
-// of a large schema hold millions of short names; as strings each took 32
-// bytes and a block of its own when it was long, more than the schema's
-// listing holds, and every byte of it is memory that must be fetched and
-// cleared. A name is handed out as a view of its bytes, valid until the
-// array changes.
-template <>
-class ExtendedArray<std::string> {
+// A sorted list of names, such as a class's superclasses or mandatory
+// attributes: ordered and compared without regard to letter case, and equal
+// names kept in the order they were added, as ExtendedArray keeps any
+// element. The names are packed into one block: its room, the end offset of
+// each name, then all their bytes. The member lists of a large schema hold
+// millions of short names; as strings each took 32 bytes and a block of its
+// own when it was long, more than the schema's listing holds, and every
+// byte of it is memory that must be fetched and cleared. A name is handed
+// out as a std::string_view of its bytes, valid until the list changes; a
+// caller that keeps one makes a std::string of it.
+class NameList {
   public:
     static constexpr std::size_t notFound = static_cast<std::size_t>(-1);
-
-    // One name as handed out: a view of its bytes that becomes a string
-    // wherever one is asked for, so code written for an array of strings
-    // reads it unchanged, and a view wherever that is enough, which costs
-    // nothing.
-    class Name {
-      public:
-        explicit Name(std::string_view bytes) : text(bytes) {}
-        operator std::string_view() const { return text; }
-        operator std::string() const { return std::string(text); }
-        std::string_view view() const { return text; }
-        friend bool operator==(Name a, std::string_view b) { return a.text == b; }
-        friend std::ostream& operator<<(std::ostream& os, Name name) { return os << name.text; }
-
-      private:
-        std::string_view text;
-    };
 
     class const_iterator {
       public:
         using iterator_category = std::random_access_iterator_tag;
-        using value_type = Name;
+        using value_type = std::string_view;
         using difference_type = std::ptrdiff_t;
-        using reference = Name;
+        using reference = std::string_view;
         using pointer = void;
 
         const_iterator() = default;
-        const_iterator(const ExtendedArray* owner, std::size_t index) : array(owner), at(index) {}
-        Name operator*() const { return (*array)[at]; }
-        Name operator[](difference_type n) const { return *(*this + n); }
+        const_iterator(const NameList* owner, std::size_t index) : list(owner), at(index) {}
+        std::string_view operator*() const { return (*list)[at]; }
+        std::string_view operator[](difference_type n) const { return *(*this + n); }
         const_iterator& operator++() { return ++at, *this; }
         // A const result, as one check would have it, fails the standard's
         // iterator concepts.
-        const_iterator operator++(int) { return {array, at++}; }  // NOLINT(cert-dcl21-cpp)
+        const_iterator operator++(int) { return {list, at++}; }  // NOLINT(cert-dcl21-cpp)
         const_iterator& operator--() { return --at, *this; }
-        const_iterator operator--(int) { return {array, at--}; }  // NOLINT(cert-dcl21-cpp)
+        const_iterator operator--(int) { return {list, at--}; }  // NOLINT(cert-dcl21-cpp)
         const_iterator& operator+=(difference_type n) {
             at = static_cast<std::size_t>(static_cast<difference_type>(at) + n);
             return *this;
@@ -89,27 +71,27 @@ class ExtendedArray<std::string> {
         }
 
       private:
-        const ExtendedArray* array = nullptr;
+        const NameList* list = nullptr;
         std::size_t at = 0;
     };
 
-    ExtendedArray() = default;
-    ExtendedArray(const ExtendedArray& other) { copyFrom(other); }
-    ExtendedArray(ExtendedArray&& other) noexcept { takeFrom(other); }
-    ExtendedArray& operator=(const ExtendedArray& other) {
+    NameList() = default;
+    NameList(const NameList& other) { copyFrom(other); }
+    NameList(NameList&& other) noexcept { takeFrom(other); }
+    NameList& operator=(const NameList& other) {
         if (this != &other) {
-            ExtendedArray copy(other);  // made first, so a failure leaves this as it was
+            NameList copy(other);  // made first, so a failure leaves this as it was
             takeFrom(copy);
         }
         return *this;
     }
-    ExtendedArray& operator=(ExtendedArray&& other) noexcept {
+    NameList& operator=(NameList&& other) noexcept {
         if (this != &other) {
             takeFrom(other);
         }
         return *this;
     }
-    ~ExtendedArray() = default;
+    ~NameList() = default;
 
     // Inserts `t` after every name that is not greater; true. Memory that
     // runs out throws std::bad_alloc with the array unchanged.
@@ -178,38 +160,55 @@ class ExtendedArray<std::string> {
 
     std::size_t count() const { return n; }
     bool empty() const { return n == 0; }
-    Name operator[](std::size_t i) const { return Name(view(i)); }
+    std::string_view operator[](std::size_t i) const { return view(i); }
     const_iterator begin() const { return {this, 0}; }
     const_iterator end() const { return {this, n}; }
 
-    // Asks for the memory that reading the names touches first.
+    // Asks for the memory that reading the names touches first, for a walk
+    // that will visit this list shortly.
     void prefetch() const {
         if (n != 0) {
-            __builtin_prefetch(block.get());
-            __builtin_prefetch(chars());
+            prefetchMemory(block.get(), 1);
+            prefetchMemory(chars(), 1);
         }
     }
 
     // Equal when both hold the same number of names and each pair at the
     // same index is equal without regard to case.
-    bool operator==(const ExtendedArray& b) const {
+    bool operator==(const NameList& b) const {
         return std::equal(begin(), end(), b.begin(), b.end(),
                           [](std::string_view x, std::string_view y) { return namesEqual(x, y); });
     }
-    bool operator!=(const ExtendedArray& b) const { return !(*this == b); }
+    bool operator!=(const NameList& b) const { return !(*this == b); }
 
-    // True when `b` holds the same names as this array byte for byte, so
-    // that each name of either is found in the other: most lists of two
-    // versions of a schema are alike, and one comparison of their blocks
-    // spares a look-up of every name.
-    bool sameBytes(const ExtendedArray& b) const {
-        return n == b.n && used == b.used &&
-               (n == 0 || (std::equal(ends(), ends() + n, b.ends()) &&
-                           std::memcmp(chars(), b.chars(), used) == 0));
+    // Calls `visit` with each name of this list, in order, that `other`
+    // lacks: a name is lacked when other.Find would not find it.
+    template <class Visit>
+    void forEachNotIn(const NameList& other, Visit visit) const {
+        if (sameBytes(other)) {
+            return;
+        }
+        std::size_t cursor = 0;  // both lists are in name order
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::string_view name = view(i);
+            if (other.FindInOrder(name, cursor) == notFound) {
+                visit(name);
+            }
+        }
     }
 
   private:
     using Offset = std::uint32_t;
+
+    // True when `b` holds the same names as this list byte for byte, so
+    // that each name of either is found in the other: most lists of two
+    // versions of a schema are alike, and one comparison of their blocks
+    // spares a look-up of every name.
+    bool sameBytes(const NameList& b) const {
+        return n == b.n && used == b.used &&
+               (n == 0 || (std::equal(ends(), ends() + n, b.ends()) &&
+                           std::memcmp(chars(), b.chars(), used) == 0));
+    }
     // The block begins with how many offsets and bytes it has room for.
     static constexpr std::size_t header = 2;
 
@@ -335,7 +334,7 @@ class ExtendedArray<std::string> {
         used = newUsed;
     }
 
-    void copyFrom(const ExtendedArray& other) {
+    void copyFrom(const NameList& other) {
         if (other.n == 0) {
             return;
         }
@@ -346,7 +345,7 @@ class ExtendedArray<std::string> {
         std::memcpy(chars(), other.chars(), used);
     }
 
-    void takeFrom(ExtendedArray& other) noexcept {
+    void takeFrom(NameList& other) noexcept {
         block = std::move(other.block);
         n = std::exchange(other.n, 0);
         used = std::exchange(other.used, 0);

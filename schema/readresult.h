@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+// How one reader of one kind of definition ended, from a file or from a
+// directory server: whether it read the whole kind, and if not, why, as far
+// as the reader leaves that to its caller (a file reader does; a directory
+// reader has written its line already, and leaves `failure` empty).
+struct ReadResult {
+    bool ok = false;
+    std::string failure;
+
+    static ReadResult succeeded() { return {true, {}}; }
+    static ReadResult failed(std::string why = {}) { return {false, std::move(why)}; }
+};
