@@ -223,6 +223,49 @@ const dsclient::KindContent<dsclient::SyntaxDefinition>& kindOf(const SchemaCont
     return c.syntaxes;
 }
 
+// Where a read goes on: the connection that answers it and the first
+// definition not handed out yet.
+struct ResumePoint {
+    std::uint32_t answering = 0;
+    std::size_t next = 0;
+};
+
+// The resume point of a read of `kind` through `ctx`: a new read starts at
+// the connection that answers for the context's, an iteration goes on where
+// its last part ended, if it is one the library gave for this kind and
+// connection.
+std::int32_t resumePoint(State& s, const Context& ctx, ReplyBuffer::Kind kind,
+                         std::int32_t iteration, ResumePoint& point) {
+    if (iteration == QX_ITERATION_START) {
+        if (!s.connections.at(ctx.connection).source) {
+            return QXERR_NOT_CONNECTED;
+        }
+        return answeringConnection(ctx.connection, point.answering);
+    }
+    const auto it = s.iterations.find(iteration);
+    if (it == s.iterations.end() || it->second.kind != kind || it->second.asked != ctx.connection) {
+        return QXERR_BAD_ITERATION;
+    }
+    point = {it->second.answering, it->second.next};
+    return QX_SUCCESS;
+}
+
+// Starts a part of `kind` in `buf` and appends the definitions from `next`
+// on, at most `limit` of them (0: as many as fit); gives the index after the
+// last one appended.
+template <class Definition>
+std::size_t fillPart(ReplyBuffer& buf, ReplyBuffer::Kind kind,
+                     const std::vector<Definition>& definitions, std::size_t next,
+                     std::size_t limit) {
+    buf.startPart(kind);
+    std::size_t at = next;
+    while (at < definitions.size() && (limit == 0 || at - next < limit) &&
+           buf.append(definitions[at])) {
+        ++at;
+    }
+    return at;
+}
+
 // One read request: fills the buffer with the next part of the definitions
 // of one kind and moves the iteration on.
 template <class Definition>
@@ -241,26 +284,12 @@ std::int32_t readPart(ReplyBuffer::Kind kind, std::uint32_t context, std::uint32
     if (find(s.connections, ctx->connection) == nullptr) {
         return QXERR_INVALID_HANDLE;
     }
-    std::uint32_t answering = 0;
-    std::size_t next = 0;
-    if (*iteration == QX_ITERATION_START) {
-        if (!s.connections.at(ctx->connection).source) {
-            return QXERR_NOT_CONNECTED;
-        }
-        if (const std::int32_t code = answeringConnection(ctx->connection, answering);
-            code != QX_SUCCESS) {
-            return code;
-        }
-    } else {
-        const auto it = s.iterations.find(*iteration);
-        if (it == s.iterations.end() || it->second.kind != kind ||
-            it->second.asked != ctx->connection) {
-            return QXERR_BAD_ITERATION;
-        }
-        answering = it->second.answering;
-        next = it->second.next;
+    ResumePoint point;
+    if (const std::int32_t code = resumePoint(s, *ctx, kind, *iteration, point);
+        code != QX_SUCCESS) {
+        return code;
     }
-
+    const std::uint32_t answering = point.answering;
     Connection& conn = s.connections.at(answering);
     const SchemaContent* held = nullptr;
     if (const std::int32_t code = content(conn, held); code != QX_SUCCESS) {
@@ -271,14 +300,8 @@ std::int32_t readPart(ReplyBuffer::Kind kind, std::uint32_t context, std::uint32
         s.lastError = defs.diagnostic;
         return defs.code;
     }
-    const std::size_t limit = conn.partLimit;
-    buf->startPart(kind);
-    std::size_t at = next;
-    while (at < defs.definitions.size() && (limit == 0 || at - next < limit) &&
-           buf->append(defs.definitions[at])) {
-        ++at;
-    }
-    if (at == next && at < defs.definitions.size()) {
+    const std::size_t at = fillPart(*buf, kind, defs.definitions, point.next, conn.partLimit);
+    if (at == point.next && at < defs.definitions.size()) {
         buf->startPart(kind);
         s.lastError = "a definition does not fit the reply buffer: " + defs.definitions[at].name;
         return QXERR_BUFFER_EXHAUSTED;

@@ -41,11 +41,16 @@ struct RunningList {
     bool operator==(const RunningList&) const = default;
 };
 
-// The list files being run by this invocation and those enclosing it,
-// outermost first.
-using RunningLists = std::vector<RunningList>;
+// What the invocations of one run share: the list files being run by an
+// invocation and those enclosing it, outermost first, and the reference
+// files read so far (a list run that names the same reference file on every
+// line reads it once).
+struct Run {
+    std::vector<RunningList> lists;
+    ReferenceFileCache fileCache;
+};
 
-int invocation(int argc, char** argv, RunningLists& running, ReferenceFileCache& fileCache);
+int invocation(int argc, char** argv, Run& run);
 
 // The place in argv that the list word `listArg` came from: the first word
 // equal to it, as every line of the list is put there.
@@ -65,7 +70,8 @@ int placeOf(int argc, char** argv, const std::string& listArg) {
 // two such lines is billions of invocations. The same file in the other
 // place is a cross product of two lists, which ends.
 int listRun(int argc, char** argv, const std::string& listArg, const std::string& typedName,
-            RunningLists& running, ReferenceFileCache& fileCache) {
+            Run& run) {
+    std::vector<RunningList>& running = run.lists;
     if (running.size() >= maxListDepth) {
         std::cout << listArg << ": list files nest too deeply\n";
         return 1;
@@ -91,7 +97,7 @@ int listRun(int argc, char** argv, const std::string& listArg, const std::string
         std::string word = tsp.line;
         char* temparg = argv[j];
         argv[j] = word.data();
-        invocation(argc, argv, running, fileCache);
+        invocation(argc, argv, run);
         argv[j] = temparg;
     }
     running.pop_back();
@@ -114,7 +120,7 @@ constexpr std::array<Kind, 3> kinds{{
      &Schema::readSyntaxDefs},
 }};
 
-int invocation(int argc, char** argv, RunningLists& running, ReferenceFileCache& fileCache) {
+int invocation(int argc, char** argv, Run& run) {
     // The contexts come first, so the directory library is used even when
     // only the usage screen follows.
     std::array<DSContext, 2> dsContext;
@@ -150,12 +156,12 @@ int invocation(int argc, char** argv, RunningLists& running, ReferenceFileCache&
         // ".ref" inside it (a path or a host name may hold either).
         const bool schemeServer = hasServerScheme(arg);
         if (!schemeServer && containsName(arg, ".lst")) {
-            return listRun(argc, argv, arg, typed.getArg(i), running, fileCache);
+            return listRun(argc, argv, arg, typed.getArg(i), run);
         }
         schema[at].name = arg;
         if (!schemeServer && containsName(arg, ".ref")) {
             tsp.emplace(openOrEnd(typed.getArg(i)));
-            schema[at].setFileCache(&fileCache);
+            schema[at].setFileCache(&run.fileCache);
             if (const std::optional<FileIdentity> file = tsp->identity()) {
                 // A schema takes less memory than twice its listing.
                 reserveHeap(2 * static_cast<std::uint64_t>(file->size));
@@ -226,12 +232,9 @@ int main2(int argc, char** argv) {
         }
         return finishOutput(0);
     }
-    RunningLists running;
-    // A list run that names the same reference file on every line reads it once.
-    ReferenceFileCache fileCache;
+    Run run;
     std::vector<char*>& words = parsed.words;
     words.push_back(nullptr);  // argv's own end
-    const int status =
-        invocation(static_cast<int>(words.size()) - 1, words.data(), running, fileCache);
+    const int status = invocation(static_cast<int>(words.size()) - 1, words.data(), run);
     return finishOutput(status);
 }
