@@ -45,21 +45,27 @@ class NameList {
         const_iterator() = default;
         const_iterator(const NameList* owner, std::size_t index) : list(owner), at(index) {}
         std::string_view operator*() const { return (*list)[at]; }
-        std::string_view operator[](difference_type n) const { return *(*this + n); }
+        std::string_view operator[](difference_type steps) const { return *(*this + steps); }
         const_iterator& operator++() { return ++at, *this; }
         // A const result, as one check would have it, fails the standard's
         // iterator concepts.
         const_iterator operator++(int) { return {list, at++}; }  // NOLINT(cert-dcl21-cpp)
         const_iterator& operator--() { return --at, *this; }
         const_iterator operator--(int) { return {list, at--}; }  // NOLINT(cert-dcl21-cpp)
-        const_iterator& operator+=(difference_type n) {
-            at = static_cast<std::size_t>(static_cast<difference_type>(at) + n);
+        const_iterator& operator+=(difference_type steps) {
+            at = static_cast<std::size_t>(static_cast<difference_type>(at) + steps);
             return *this;
         }
-        const_iterator& operator-=(difference_type n) { return *this += -n; }
-        friend const_iterator operator+(const_iterator i, difference_type n) { return i += n; }
-        friend const_iterator operator+(difference_type n, const_iterator i) { return i += n; }
-        friend const_iterator operator-(const_iterator i, difference_type n) { return i -= n; }
+        const_iterator& operator-=(difference_type steps) { return *this += -steps; }
+        friend const_iterator operator+(const_iterator i, difference_type steps) {
+            return i += steps;
+        }
+        friend const_iterator operator+(difference_type steps, const_iterator i) {
+            return i += steps;
+        }
+        friend const_iterator operator-(const_iterator i, difference_type steps) {
+            return i -= steps;
+        }
         friend difference_type operator-(const const_iterator& a, const const_iterator& b) {
             return static_cast<difference_type>(a.at) - static_cast<difference_type>(b.at);
         }

@@ -380,7 +380,8 @@ TEST(ReplyBuffer, GetCallsNeverReadPastTheEndOfAnyContent) {
                                               1,   0,   0, 0, 'I', 0xFF, 0xFF, 0xFF, 0x7F, 't'};
     for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
         for (int flip = -1; flip < static_cast<int>(cut); ++flip) {
-            std::vector<unsigned char> content(whole.begin(), whole.begin() + cut);
+            std::vector<unsigned char> content(whole.begin(),
+                                               whole.begin() + static_cast<std::ptrdiff_t>(cut));
             if (flip >= 0) {
                 content[flip] ^= 0x5A;
             }

@@ -28,7 +28,7 @@ TEST(ClassMembers, ClassesLargerThanABlockKeepAllTheirMembersInEveryOrder) {
             text += name + "\n\tMandatory Attributes\n";
             for (std::size_t m = 0; m < counts[c]; ++m) {
                 char member[32];
-                std::snprintf(member, sizeof member, "member%06zu", m);
+                static_cast<void>(std::snprintf(member, sizeof member, "member%06zu", m));
                 text += std::string("\t\t") + member + "\n";
                 def.add(MANDATORY, member);
             }

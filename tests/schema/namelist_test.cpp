@@ -20,7 +20,8 @@ namespace {
 // hold, and long; in a random case, so equal names in other case abound.
 std::string randomName(std::mt19937& rng) {
     static const std::vector<std::string> stems{
-        "", "cn", "Common Name", "commonNameOfAnEntry", "x", "mail", std::string(300, 'q'), "a\0b"};
+        "",  "cn",   "Common Name",         "commonNameOfAnEntry",
+        "x", "mail", std::string(300, 'q'), std::string("a\0b", 3)};
     std::string name = stems[rng() % stems.size()];
     if (rng() % 3 == 0) {
         name += static_cast<char>('a' + rng() % 4);

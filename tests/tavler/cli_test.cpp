@@ -94,7 +94,10 @@ std::string onTerminal(const fs::path& workDir, const std::vector<std::string>& 
         if (chdir(workDir.c_str()) != 0) {
             _exit(126);
         }
-        execv(std::getenv("TAVLER_BIN"), programArgv(args).data());
+        const char* program = std::getenv("TAVLER_BIN");
+        if (program != nullptr) {
+            execv(program, programArgv(args).data());
+        }
         _exit(127);
     }
     std::string received;

@@ -32,7 +32,7 @@ TEST(HostileInput, EachHasADefinedOutcome) {
     ScopedTempDir work;
     work.write("nul.ref", std::string(4096, '\0'));
     work.write("empty.ref", "");
-    work.write("oneline.ref", std::string(50 * 1024 * 1024, 'x'));
+    work.write("oneline.ref", std::string(std::size_t{50} * 1024 * 1024, 'x'));
     work.write("same.ref", "\nClass Definitions\n" + repeated("Same\n", 100000));
     work.write("one.ref", "\nClass Definitions\nOne\n");
     work.write("many.lst", repeated("one.ref\n", 10000));
@@ -105,10 +105,13 @@ int runIntoClosedPipe(const std::filesystem::path& workDir, const std::vector<st
         if (chdir(workDir.c_str()) != 0 || errFd < 0) {
             _exit(126);
         }
-        signal(SIGPIPE, SIG_DFL);
+        static_cast<void>(signal(SIGPIPE, SIG_DFL));
         dup2(fds[1], 1);
         dup2(errFd, 2);
-        execv(std::getenv("TAVLER_BIN"), programArgv(args).data());
+        const char* program = std::getenv("TAVLER_BIN");
+        if (program != nullptr) {
+            execv(program, programArgv(args).data());
+        }
         _exit(127);
     }
     close(fds[1]);

@@ -66,7 +66,7 @@ bool setUp(std::istream& in, bool& log) {
                                        static_cast<std::int32_t>(number(args[2])));
         } else if (verb == "log" && args.empty()) {
             log = true;
-        } else if (servers.empty()) {
+        } else if (servers.empty()) {  // NOLINT(bugprone-branch-clone): as a line of no verb
             return false;
         } else if (Server& server = servers.back(); verb == "class" && args.size() >= 2) {
             dsclient::ClassDefinition def{args[0], static_cast<std::uint32_t>(number(args[1])), {}};

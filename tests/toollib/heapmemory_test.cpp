@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -60,10 +61,9 @@ TEST(HeapMemory, ALargeReserveIsKeptAtTheTopOfTheHeapAndAdvisedForHugePages) {
         EXPECT_GE(largestHugeAdvised(), 60 * mebibyte);
     }
     // The reserve serves allocations as any free memory does.
-    void* block = std::malloc(48 * mebibyte);
+    const std::unique_ptr<void, decltype(&std::free)> block(std::malloc(48 * mebibyte), &std::free);
     ASSERT_NE(block, nullptr);
-    std::memset(block, 1, 48 * mebibyte);
-    std::free(block);
+    std::memset(block.get(), 1, 48 * mebibyte);
 }
 
 TEST(HeapMemoryDeathTest, WithoutTheAddressSpaceTheHeapIsLeftAsItIs) {
