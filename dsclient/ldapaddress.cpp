@@ -261,7 +261,8 @@ std::string ldapConnectionKey(const std::string& name) {
     std::string key = std::string(schemeName(address->scheme)) + "://" +
                       (local ? address->host : fold(address->host)) + ":" +
                       std::to_string(address->port);
-    key += "/" + fold(address->bindDn);
+    key += '/';
+    key += fold(address->bindDn);
     key += address->startTls ? "/starttls" : "";
     return key;
 }

@@ -415,7 +415,10 @@ class Server {
         const std::unique_ptr<char*, StringsFree> attrs(raw);
         std::string names;
         for (char** name = attrs.get(); name != nullptr && *name != nullptr; ++name) {
-            names += (names.empty() ? "" : ",") + std::string(*name);
+            if (!names.empty()) {
+                names += ',';
+            }
+            names += *name;
         }
         note("search base=" + text(base) + " scope=" + std::to_string(scope) + " attrs=" + names);
         const HostileBehaviour behaviour = script_.behaviour;
