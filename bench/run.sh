@@ -11,9 +11,11 @@ bash scripts/ensure-packages.sh cmake g++ make pkg-config libgtest-dev libbenchm
     python3 diffutils coreutils
 bash scripts/install-directory-packages.sh
 
+source scripts/build-options.sh
 build=build-bench
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVLER_BENCH=ON > /dev/null
-cmake --build "$build" --parallel 2 --target tavler tavler_refgen tavler_microbench
+fresh_if_other_generator "$build"
+cmake -S . -B "$build" "${build_options[@]}" -DCMAKE_BUILD_TYPE=Release -DTAVLER_BENCH=ON > /dev/null
+cmake --build "$build" --parallel "$jobs" --target tavler tavler_refgen tavler_microbench
 
 echo "== workloads (ratios of medians of $rounds alternating runs)"
 python3 bench/bench.py --tavler "$build/tavler/tavler" --refgen "$build/tests/tavler_refgen" \
