@@ -10,12 +10,27 @@
 #include <utility>
 #include <vector>
 
-#include "dsclient/descriptionparser.h"
 #include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
+#include "toollib/schemadesc/descriptionparser.h"
 #include "toollib/utf8.h"
 
 namespace dsclient {
+
+using schemadesc::AttrUsage;
+using schemadesc::ClassKind;
+using schemadesc::OidMacros;
+using schemadesc::parseAttr;
+using schemadesc::parseClass;
+using schemadesc::ParsedAttr;
+using schemadesc::ParsedClass;
+using schemadesc::ParsedNameForm;
+using schemadesc::ParsedRule;
+using schemadesc::ParsedSyntax;
+using schemadesc::parseNameForm;
+using schemadesc::parseRule;
+using schemadesc::parseSyntax;
+
 namespace {
 
 constexpr std::size_t kExcerptLength = 60;

@@ -186,6 +186,28 @@ int32_t QXDSGetAttrDef(uint32_t context, uint32_t buffer, char* name, Attr_Info_
 int32_t QXDSGetSyntaxCount(uint32_t context, uint32_t buffer, uint32_t* count);
 int32_t QXDSGetSyntaxDef(uint32_t context, uint32_t buffer, char* name, Syntax_Info_T* info);
 
+/* Whole descriptions, for comparing or saving every field of a schema: each
+ * schema description value the context's source holds, in source order, is
+ * handed to `sink` with its kind (QX_DESC_), its text (NUL-terminated, and
+ * `length` bytes long) and where it was found ("core.schema:12", or the
+ * server's name); then each OID macro as kind QX_DESC_OID_MACRO with the
+ * text "NAME VALUE". The texts live only for the call of the sink, which must
+ * not throw. Returns 0, or the code with which the source's schema could not
+ * be read (QXERR_CANNOT_PARSE is never returned: the descriptions are handed
+ * out as the source holds them). */
+#define QX_DESC_LDAP_SYNTAX 0
+#define QX_DESC_MATCHING_RULE 1
+#define QX_DESC_MATCHING_RULE_USE 2
+#define QX_DESC_ATTRIBUTE_TYPE 3
+#define QX_DESC_OBJECT_CLASS 4
+#define QX_DESC_DIT_CONTENT_RULE 5
+#define QX_DESC_DIT_STRUCTURE_RULE 6
+#define QX_DESC_NAME_FORM 7
+#define QX_DESC_OID_MACRO 8
+typedef void (*QXDescriptionSink)(void* user, uint32_t kind, const char* text, size_t length,
+                                  const char* origin);
+int32_t QXDSReadDescriptions(uint32_t context, QXDescriptionSink sink, void* user);
+
 /* What went wrong in the last failed call, in one line (for a description
  * that does not parse: the file, the line and the description), or an empty
  * text. Writes at most `size` bytes with the terminator; returns the length

@@ -1,4 +1,4 @@
-#include "dsclient/descriptionparser.h"
+#include "toollib/schemadesc/descriptionparser.h"
 
 #include <ldap_schema.h>
 
@@ -13,7 +13,7 @@
 
 #include "toollib/namecompare.h"
 
-namespace dsclient {
+namespace schemadesc {
 namespace {
 
 template <class T, void (*Free)(T*)>
@@ -440,4 +440,4 @@ std::optional<ParsedRule> parseRule(const std::string& text, const OidMacros& /*
     return result;
 }
 
-}  // namespace dsclient
+}  // namespace schemadesc

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "toollib/schemadesc/fulldefinition.h"
+
 // The schema descriptions of RFC 4512 (object classes, attribute types,
 // syntaxes, name forms, DIT structure rules) taken apart through libldap
 // into plain structs, with OID macros expanded where a definition names
@@ -13,7 +15,7 @@
 // description and the macros in force, and nothing when the description
 // does not parse (a NUL byte in it included), is one libldap accepts but
 // that names nothing, or names a syntax that is no numeric OID.
-namespace dsclient {
+namespace schemadesc {
 
 // OID macros ("objectIdentifier NAME VALUE" of schema files): a macro name
 // stands for an OID, alone or before ":suffix".
@@ -81,4 +83,14 @@ std::optional<ParsedNameForm> parseNameForm(const std::string& text, const OidMa
 // A rule's own id is no OID: `macros` have nothing to expand in it.
 std::optional<ParsedRule> parseRule(const std::string& text, const OidMacros& macros);
 
-}  // namespace dsclient
+// Every field of a description of `kind`, with the same rules as the parse
+// functions above (what does not parse, macros, a quoted OID); for
+// dITContentRules, matchingRules and matchingRuleUse too.
+std::optional<FullDefinition> parseFull(Kind kind, const std::string& text,
+                                        const OidMacros& macros);
+
+// A description on one line for a message: control characters and runs of
+// blanks as one space, cut short with "..." when long.
+std::string excerpt(const std::string& text);
+
+}  // namespace schemadesc

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "toollib/schemadesc/descriptionparser.h"
+#include "toollib/schemadesc/fulldefinition.h"
+
+// A whole LDAP schema: every definition of the eight kinds with every field,
+// for comparing schemas field by field and for saving one as it stands.
+namespace fullschema {
+
+using schemadesc::FullDefinition;
+using schemadesc::Kind;
+using schemadesc::kindCount;
+
+// One description as a source hands it out, and where it was found
+// ("core.schema:120"), so that a failure can point at it.
+struct SourceDescription {
+    std::string text;
+    std::string origin;
+};
+
+// What a source holds: the descriptions of each kind (by kindIndex) in
+// source order, and its OID macros (name, value) in source order.
+struct SourceText {
+    std::array<std::vector<SourceDescription>, kindCount> kinds;
+    std::vector<std::pair<std::string, std::string>> macros;
+};
+
+class FullSchema {
+  public:
+    FullSchema() = default;
+    // The definitions of each kind (by kindIndex) in source order. A
+    // reference that names no definition of its kind by NAME is replaced by
+    // its macro expansion, so that what is left names a definition by NAME
+    // or by OID, or is unresolved as written.
+    FullSchema(std::array<std::vector<FullDefinition>, kindCount> definitions,
+               const schemadesc::OidMacros& macros);
+
+    const std::vector<FullDefinition>& definitions(Kind kind) const;
+    // Definitions of all kinds together.
+    std::size_t size() const;
+
+    // The index (in definitions(kind)) of the definition `reference` names:
+    // the first in source order with that NAME (case ignored), else the
+    // first with that OID (numeric exactly, descriptive case ignored); a
+    // structure rule by its rule id. Nothing when none matches.
+    std::optional<std::size_t> resolve(Kind kind, std::string_view reference) const;
+
+  private:
+    struct Index;
+    std::array<std::vector<FullDefinition>, kindCount> definitions_;
+    // Look-up tables, built once (shared so that copies stay cheap).
+    std::shared_ptr<const Index> index_;
+};
+
+// Parses every description of `text` into a schema; nothing, and a line
+// "ORIGIN: attribute type does not parse: EXCERPT" in `diagnostic`, for the
+// first description that does not parse.
+std::optional<FullSchema> readFullSchema(const SourceText& text, std::string& diagnostic);
+
+}  // namespace fullschema
