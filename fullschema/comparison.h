@@ -34,6 +34,11 @@ struct Difference {
     // absent unless changed.
     Value a;
     Value b;
+    // For a set field (MUST, MAY, AUX, NOT, APPLIES, a class's or a rule's
+    // SUP, NAME): the members of B that A lacks and those of A that B lacks,
+    // as each side writes them; empty for other fields.
+    std::vector<std::string> added;
+    std::vector<std::string> removed;
     Severity severity = Severity::breaking;
 };
 

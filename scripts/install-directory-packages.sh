@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# OpenLDAP's client library headers and the slapd package (for the schema
+# OpenLDAP's client library headers, the JSON library, and the slapd package (for the schema
 # files under /etc/ldap/schema and, for the tests, the server binary), and
 # never a system directory server left running on this machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/ensure-packages.sh --no-recommends libldap-dev libsasl2-dev slapd ldap-utils openssl
+bash scripts/ensure-packages.sh --no-recommends libldap-dev libsasl2-dev nlohmann-json3-dev slapd \
+    ldap-utils openssl
 
 # Whatever started the system server (an earlier install, a boot script),
 # the tests never use it and nothing may keep listening for it. Only that

@@ -14,6 +14,7 @@
 #include "schema/schema.h"
 #include "tavler/abnormalend.h"
 #include "tavler/cmdline.h"
+#include "tavler/fullinvocation.h"
 #include "tavler/kindselection.h"
 #include "tavler/options.h"
 #include "tavler/printhelp.h"
@@ -48,6 +49,9 @@ struct RunningList {
 struct Run {
     std::vector<RunningList> lists;
     ReferenceFileCache fileCache;
+    Options options;
+    // Full mode: the highest status of any invocation of the run.
+    int worstStatus = 0;
 };
 
 int invocation(int argc, char** argv, Run& run);
@@ -120,6 +124,26 @@ constexpr std::array<Kind, 3> kinds{{
      &Schema::readSyntaxDefs},
 }};
 
+// Full mode: a list file among the words is run line by line as in the
+// listing mode; otherwise the sources are listed or compared in full. The
+// run's status is the highest of its invocations.
+int fullRun(const CMDLine& typed, const CMDLine& upper, const SelectedKinds& selected,
+            ServerState& server, int argc, char** argv, Run& run) {
+    for (int i = 0; i < upper.getArgCount(); ++i) {
+        const std::string arg = upper.getArg(i);
+        if (!hasServerScheme(arg) && containsName(arg, ".lst")) {
+            if (listRun(argc, argv, arg, typed.getArg(i), run) != 0) {
+                run.worstStatus = std::max(run.worstStatus, 2);
+            }
+            return run.worstStatus;
+        }
+    }
+    const int status = fullInvocation(
+        typed, upper, selected, {run.options.json, run.options.strict}, server, !run.lists.empty());
+    run.worstStatus = std::max(run.worstStatus, status);
+    return status;
+}
+
 int invocation(int argc, char** argv, Run& run) {
     // The contexts come first, so the directory library is used even when
     // only the usage screen follows.
@@ -146,6 +170,10 @@ int invocation(int argc, char** argv, Run& run) {
         std::cerr << "tavler: the switches select nothing (/C, /A and /S select kinds; an absolute "
                      "path is written file:/PATH)\n";
         return 2;
+    }
+
+    if (run.options.full) {
+        return fullRun(typed, cmd, selected, server, argc, argv, run);
     }
 
     for (int i = 0; i < cmd.getArgCount(); ++i) {
@@ -233,8 +261,9 @@ int main2(int argc, char** argv) {
         return finishOutput(0);
     }
     Run run;
+    run.options = parsed.options;
     std::vector<char*>& words = parsed.words;
     words.push_back(nullptr);  // argv's own end
     const int status = invocation(static_cast<int>(words.size()) - 1, words.data(), run);
-    return finishOutput(status);
+    return finishOutput(run.options.full ? std::max(status, run.worstStatus) : status);
 }

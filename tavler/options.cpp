@@ -18,6 +18,12 @@ ParsedCommandLine takeOptions(int argc, char** argv) {
             parsed.options.help = true;
         } else if (word == "--version") {
             parsed.options.version = true;
+        } else if (word == "--full") {
+            parsed.options.full = true;
+        } else if (word == "--json") {
+            parsed.options.json = parsed.options.full = true;
+        } else if (word == "--strict") {
+            parsed.options.strict = true;
         } else if (!parsed.unknown) {
             parsed.unknown = std::string(word);
         }

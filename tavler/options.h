@@ -10,6 +10,12 @@
 struct Options {
     bool help = false;
     bool version = false;
+    // Compare or list every field of every kind of an LDAP schema.
+    bool full = false;
+    // Full mode's output as JSON (implies full).
+    bool json = false;
+    // Full mode also compares DESC and extensions, and the order of aliases.
+    bool strict = false;
 };
 
 struct ParsedCommandLine {

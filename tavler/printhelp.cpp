@@ -90,6 +90,13 @@ Schema sources
 Options
   -h, --help                this text
   --version                 the program's name and version
+  --full                    every kind and field of an LDAP schema: one source
+                            is listed as LDIF (a baseline to save), two are
+                            compared with a severity for each difference
+                            (/C, /A and /S still choose kinds; no .ref files)
+  --json                    full mode, written as JSON
+  --strict                  full mode also compares DESC, X- extensions and
+                            the order of aliases (cosmetic differences)
   --                        the words after it are arguments or switches
 
 Exit status
@@ -99,6 +106,9 @@ Exit status
      output could not be written
   2  an unknown option, or switches that select no kind
   3  a reference or list file could not be opened, or memory ran out
+  With --full: 0 listed or no differences, 1 differences, 2 a source could
+  not be read or an option is wrong, 3 memory ran out; a list run gives the
+  highest status of its lines.
 )";
 
 }  // namespace

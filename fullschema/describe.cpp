@@ -1,0 +1,90 @@
+#include "fullschema/describe.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fullschema/fields.h"
+
+namespace fullschema {
+namespace {
+
+bool isFlagKeyword(std::string_view keyword) {
+    return keyword == "OBSOLETE" || keyword == "SINGLE-VALUE" || keyword == "COLLECTIVE" ||
+           keyword == "NO-USER-MODIFICATION";
+}
+
+void appendQuoted(std::string& out, const std::string& text) {
+    out += '\'';
+    out += text;
+    out += '\'';
+}
+
+// 'a' or ( 'a' 'b' ), for NAME and the values of an extension.
+void appendQuotedList(std::string& out, const std::vector<std::string>& values) {
+    if (values.size() == 1) {
+        appendQuoted(out, values.front());
+        return;
+    }
+    out += '(';
+    for (const std::string& value : values) {
+        out += ' ';
+        appendQuoted(out, value);
+    }
+    out += " )";
+}
+
+// a or ( a $ b ) for references; a structure rule's ids as ( 1 2 ).
+void appendOidList(std::string& out, const std::vector<std::string>& values,
+                   std::string_view separator) {
+    if (values.size() == 1) {
+        out += values.front();
+        return;
+    }
+    out += "( ";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i > 0) {
+            out += separator;
+        }
+        out += values[i];
+    }
+    out += " )";
+}
+
+void appendField(std::string& out, schemadesc::Kind kind, const Field& field) {
+    const std::string& keyword = field.keyword;
+    const Value& value = field.value;
+    if (keyword == "OID" || keyword == "KIND") {
+        out += value.text;
+        return;
+    }
+    out += keyword;
+    if (isFlagKeyword(keyword)) {
+        return;
+    }
+    out += ' ';
+    if (keyword == "NAME" || keyword.starts_with("X-")) {
+        appendQuotedList(out, value.list);
+    } else if (keyword == "DESC") {
+        appendQuoted(out, value.text);
+    } else if (value.type == Value::Type::list) {
+        const bool ruleIds = kind == schemadesc::Kind::dITStructureRules;
+        appendOidList(out, value.list, ruleIds ? " " : " $ ");
+    } else {
+        out += value.text;
+    }
+}
+
+}  // namespace
+
+std::string describe(schemadesc::Kind kind, const schemadesc::FullDefinition& definition) {
+    std::string out = "( ";
+    for (const Field& field : fieldsOf(kind, definition)) {
+        appendField(out, kind, field);
+        out += ' ';
+    }
+    out += ')';
+    return out;
+}
+
+}  // namespace fullschema
