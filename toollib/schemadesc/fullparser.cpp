@@ -73,7 +73,7 @@ Result withOid(FullDefinition d) {
     return d;
 }
 
-Result syntax(const std::string& text, const OidMacros& macros) {
+Result wholeSyntax(const std::string& text, const OidMacros& macros) {
     const auto p = parsedWithOid<LDAPSyntax, ldap_str2syntax, ldap_syntax_free>(text, macros);
     if (!p) {
         return std::nullopt;
@@ -86,7 +86,7 @@ Result syntax(const std::string& text, const OidMacros& macros) {
     return withOid(std::move(d));
 }
 
-Result matchingRule(const std::string& text, const OidMacros& macros) {
+Result wholeMatchingRule(const std::string& text, const OidMacros& macros) {
     const auto p = parsedWithOid<LDAPMatchingRule, ldap_str2matchingrule, ldap_matchingrule_free>(
         text, macros);
     if (!p) {
@@ -103,7 +103,7 @@ Result matchingRule(const std::string& text, const OidMacros& macros) {
     return withOid(std::move(d));
 }
 
-Result matchingRuleUse(const std::string& text, const OidMacros& macros) {
+Result wholeRuleUse(const std::string& text, const OidMacros& macros) {
     const auto p =
         parsedWithOid<LDAPMatchingRuleUse, ldap_str2matchingruleuse, ldap_matchingruleuse_free>(
             text, macros);
@@ -119,7 +119,7 @@ Result matchingRuleUse(const std::string& text, const OidMacros& macros) {
     return withOid(std::move(d));
 }
 
-Result attributeType(const std::string& text, const OidMacros& macros) {
+Result wholeAttributeType(const std::string& text, const OidMacros& macros) {
     const auto p =
         parsedWithOid<LDAPAttributeType, ldap_str2attributetype, ldap_attributetype_free>(text,
                                                                                           macros);
@@ -149,7 +149,7 @@ Result attributeType(const std::string& text, const OidMacros& macros) {
     return d;
 }
 
-Result objectClass(const std::string& text, const OidMacros& macros) {
+Result wholeObjectClass(const std::string& text, const OidMacros& macros) {
     const auto p =
         parsedWithOid<LDAPObjectClass, ldap_str2objectclass, ldap_objectclass_free>(text, macros);
     if (!p) {
@@ -167,7 +167,7 @@ Result objectClass(const std::string& text, const OidMacros& macros) {
     return d;
 }
 
-Result contentRule(const std::string& text, const OidMacros& macros) {
+Result wholeContentRule(const std::string& text, const OidMacros& macros) {
     const auto p =
         parsedWithOid<LDAPContentRule, ldap_str2contentrule, ldap_contentrule_free>(text, macros);
     if (!p) {
@@ -185,7 +185,7 @@ Result contentRule(const std::string& text, const OidMacros& macros) {
     return withOid(std::move(d));
 }
 
-Result nameForm(const std::string& text, const OidMacros& macros) {
+Result wholeNameForm(const std::string& text, const OidMacros& macros) {
     const auto p = parsedWithOid<LDAPNameForm, ldap_str2nameform, ldap_nameform_free>(text, macros);
     if (!p || p->nf_objectclass == nullptr) {
         return std::nullopt;
@@ -202,7 +202,7 @@ Result nameForm(const std::string& text, const OidMacros& macros) {
     return d;
 }
 
-Result structureRule(const std::string& text) {
+Result wholeStructureRule(const std::string& text) {
     std::vector<int> superiors;
     const auto p = parsedRule(text, superiors);
     if (!p) {
@@ -234,21 +234,21 @@ std::optional<FullDefinition> parseFull(Kind kind, const std::string& text,
                                         const OidMacros& macros) {
     switch (kind) {
         case Kind::ldapSyntaxes:
-            return syntax(text, macros);
+            return wholeSyntax(text, macros);
         case Kind::matchingRules:
-            return matchingRule(text, macros);
+            return wholeMatchingRule(text, macros);
         case Kind::matchingRuleUse:
-            return matchingRuleUse(text, macros);
+            return wholeRuleUse(text, macros);
         case Kind::attributeTypes:
-            return attributeType(text, macros);
+            return wholeAttributeType(text, macros);
         case Kind::objectClasses:
-            return objectClass(text, macros);
+            return wholeObjectClass(text, macros);
         case Kind::dITContentRules:
-            return contentRule(text, macros);
+            return wholeContentRule(text, macros);
         case Kind::dITStructureRules:
-            return structureRule(text);
+            return wholeStructureRule(text);
         case Kind::nameForms:
-            return nameForm(text, macros);
+            return wholeNameForm(text, macros);
     }
     return std::nullopt;
 }
