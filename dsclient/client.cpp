@@ -20,6 +20,7 @@
 #include "dsclient/sourcefactory.h"
 #include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
+#include "toollib/schemadesc/fulldefinition.h"
 
 namespace {
 
@@ -374,8 +375,19 @@ std::string iterationDetail(std::int32_t given, const std::int32_t* iteration) {
            (iteration == nullptr ? "null" : std::to_string(*iteration));
 }
 
+// The C kinds are the subschema entry's order, which schemadesc::Kind keeps.
+static_assert(QX_DESC_LDAP_SYNTAX == static_cast<int>(schemadesc::Kind::ldapSyntaxes) &&
+              QX_DESC_MATCHING_RULE == static_cast<int>(schemadesc::Kind::matchingRules) &&
+              QX_DESC_MATCHING_RULE_USE == static_cast<int>(schemadesc::Kind::matchingRuleUse) &&
+              QX_DESC_ATTRIBUTE_TYPE == static_cast<int>(schemadesc::Kind::attributeTypes) &&
+              QX_DESC_OBJECT_CLASS == static_cast<int>(schemadesc::Kind::objectClasses) &&
+              QX_DESC_DIT_CONTENT_RULE == static_cast<int>(schemadesc::Kind::dITContentRules) &&
+              QX_DESC_DIT_STRUCTURE_RULE == static_cast<int>(schemadesc::Kind::dITStructureRules) &&
+              QX_DESC_NAME_FORM == static_cast<int>(schemadesc::Kind::nameForms) &&
+              static_cast<std::size_t>(QX_DESC_OID_MACRO) == schemadesc::kindCount);
+
 // The descriptions of each kind, in the order of the QX_DESC_ kinds.
-std::array<const std::vector<dsclient::Description>*, QX_DESC_OID_MACRO> descriptionKinds(
+std::array<const std::vector<dsclient::Description>*, schemadesc::kindCount> descriptionKinds(
     const dsclient::Descriptions& d) {
     return {&d.ldapSyntaxes,  &d.matchingRules, &d.matchingRuleUse, &d.attributeTypes,
             &d.objectClasses, &d.contentRules,  &d.structureRules,  &d.nameForms};
