@@ -2,6 +2,7 @@
 // read iterations, and the rules every call shares (live handles only, no
 // exception out of the library, one code for exhausted memory).
 
+#include <array>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -13,11 +14,13 @@
 
 #include "dsclient/callobserver.h"
 #include "dsclient/client.h"
+#include "dsclient/descriptions.h"
 #include "dsclient/replybuffer.h"
 #include "dsclient/source.h"
 #include "dsclient/sourcefactory.h"
 #include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
+#include "toollib/schemadesc/fulldefinition.h"
 
 namespace {
 
@@ -372,6 +375,63 @@ std::string iterationDetail(std::int32_t given, const std::int32_t* iteration) {
            (iteration == nullptr ? "null" : std::to_string(*iteration));
 }
 
+// The C kinds are the subschema entry's order, which schemadesc::Kind keeps.
+static_assert(QX_DESC_LDAP_SYNTAX == static_cast<int>(schemadesc::Kind::ldapSyntaxes) &&
+              QX_DESC_MATCHING_RULE == static_cast<int>(schemadesc::Kind::matchingRules) &&
+              QX_DESC_MATCHING_RULE_USE == static_cast<int>(schemadesc::Kind::matchingRuleUse) &&
+              QX_DESC_ATTRIBUTE_TYPE == static_cast<int>(schemadesc::Kind::attributeTypes) &&
+              QX_DESC_OBJECT_CLASS == static_cast<int>(schemadesc::Kind::objectClasses) &&
+              QX_DESC_DIT_CONTENT_RULE == static_cast<int>(schemadesc::Kind::dITContentRules) &&
+              QX_DESC_DIT_STRUCTURE_RULE == static_cast<int>(schemadesc::Kind::dITStructureRules) &&
+              QX_DESC_NAME_FORM == static_cast<int>(schemadesc::Kind::nameForms) &&
+              static_cast<std::size_t>(QX_DESC_OID_MACRO) == schemadesc::kindCount);
+
+// The descriptions of each kind, in the order of the QX_DESC_ kinds.
+std::array<const std::vector<dsclient::Description>*, schemadesc::kindCount> descriptionKinds(
+    const dsclient::Descriptions& d) {
+    return {&d.ldapSyntaxes,  &d.matchingRules, &d.matchingRuleUse, &d.attributeTypes,
+            &d.objectClasses, &d.contentRules,  &d.structureRules,  &d.nameForms};
+}
+
+// Every description the source of `ctx` holds, kind by kind, then its
+// macros, each handed to `sink`.
+std::int32_t handOutDescriptions(Context& ctx, QXDescriptionSink sink, void* user) {
+    State& s = state();
+    Connection* conn = find(s.connections, ctx.connection);
+    if (conn == nullptr) {
+        return QXERR_INVALID_HANDLE;
+    }
+    if (!conn->source) {
+        return QXERR_NOT_CONNECTED;
+    }
+    std::uint32_t answering = 0;
+    if (const std::int32_t code = answeringConnection(ctx.connection, answering);
+        code != QX_SUCCESS) {
+        return code;
+    }
+    dsclient::Descriptions held;
+    if (const std::int32_t code =
+            s.connections.at(answering).source->fetchDescriptions(held, s.lastError);
+        code != QX_SUCCESS) {
+        return code;
+    }
+    ctx.answered = answering;
+    const auto kinds = descriptionKinds(held);
+    for (std::uint32_t kind = 0; kind < kinds.size(); ++kind) {
+        for (const dsclient::Description& d : *kinds[kind]) {
+            sink(user, kind, d.text.c_str(), d.text.size(), d.origin.c_str());
+        }
+    }
+    for (std::size_t i = 0; i < held.oidMacros.size(); ++i) {
+        const auto& [name, value] = held.oidMacros[i];
+        const std::string text = name + " " + value;
+        const std::string origin =
+            i < held.oidMacroOrigins.size() ? held.oidMacroOrigins[i] : std::string();
+        sink(user, QX_DESC_OID_MACRO, text.c_str(), text.size(), origin.c_str());
+    }
+    return QX_SUCCESS;
+}
+
 }  // namespace
 
 void dsclient::closeConnections() {
@@ -711,6 +771,21 @@ int32_t QXDSGetSyntaxDef(uint32_t context, uint32_t buffer, char* name, Syntax_I
         return withBuffer(context, buffer, info == nullptr ? nullptr : name,
                           [&](ReplyBuffer& buf) { return buf.getSyntax(name, info->flags); });
     });
+}
+
+int32_t QXDSReadDescriptions(uint32_t context, QXDescriptionSink sink, void* user) {
+    return guarded(
+        "QXDSReadDescriptions", [&] { return std::to_string(context); },
+        [&]() -> std::int32_t {
+            Context* ctx = find(state().contexts, context);
+            if (ctx == nullptr) {
+                return QXERR_INVALID_HANDLE;
+            }
+            if (sink == nullptr) {
+                return QXERR_INVALID_ARGUMENT;
+            }
+            return handOutDescriptions(*ctx, sink, user);
+        });
 }
 
 size_t QXGetLastErrorText(char* text, size_t size) {

@@ -13,12 +13,12 @@
 #include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
 #include "toollib/schemadesc/descriptionparser.h"
-#include "toollib/utf8.h"
 
 namespace dsclient {
 
 using schemadesc::AttrUsage;
 using schemadesc::ClassKind;
+using schemadesc::excerpt;
 using schemadesc::OidMacros;
 using schemadesc::parseAttr;
 using schemadesc::parseClass;
@@ -32,36 +32,6 @@ using schemadesc::parseRule;
 using schemadesc::parseSyntax;
 
 namespace {
-
-constexpr std::size_t kExcerptLength = 60;
-
-// The description as one line short enough for a message: whitespace and
-// control bytes become single spaces, and a long text is cut (never inside a
-// UTF-8 sequence) and marked with " ...".
-std::string excerpt(std::string_view text) {
-    std::string line;
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f || c == ' ') {
-            if (!line.empty() && line.back() != ' ') {
-                line += ' ';
-            }
-        } else {
-            line += c;
-        }
-    }
-    while (!line.empty() && line.back() == ' ') {
-        line.pop_back();
-    }
-    if (line.size() <= kExcerptLength) {
-        return line;
-    }
-    line.resize(utf8CutPoint(line, kExcerptLength));
-    while (!line.empty() && line.back() == ' ') {
-        line.pop_back();
-    }
-    return line + " ...";
-}
 
 struct NameLess {
     bool operator()(const std::string& a, const std::string& b) const {

@@ -22,8 +22,14 @@ struct Descriptions {
     std::vector<Description> ldapSyntaxes;
     std::vector<Description> nameForms;
     std::vector<Description> structureRules;
+    // Kept for the whole-schema comparison; the listing has no place for them.
+    std::vector<Description> matchingRules;
+    std::vector<Description> matchingRuleUse;
+    std::vector<Description> contentRules;
     // OID macros (name, value) in source order; the first of a name wins.
     std::vector<std::pair<std::string, std::string>> oidMacros;
+    // Where each of oidMacros was found, by the same index.
+    std::vector<std::string> oidMacroOrigins;
     // Names of the entries the source holds (the dn of each LDIF entry).
     std::vector<std::string> entries;
     // How many files were read: none for a folder without schema files.

@@ -73,7 +73,7 @@ std::int32_t FileSource::open(std::string& diagnostic) {
         if (descriptions.filesRead == 0) {
             noteOnStandardError(name_ + ": the folder holds no .schema or .ldif file");
         }
-        content_ = convertDescriptions(descriptions);
+        descriptions_ = std::move(descriptions);
         opened_ = true;
         return 0;
     } catch (...) {
@@ -88,10 +88,37 @@ std::int32_t FileSource::fetch(SchemaContent& content, std::string& diagnostic) 
         return QXERR_CANNOT_OPEN;
     }
     try {
+        if (!converted_) {
+            content_ = convertDescriptions(descriptions_);
+            converted_ = true;
+            descriptions_ = Descriptions{};
+        }
         content = content_;
         return 0;
     } catch (...) {
         noteQuietly(diagnostic, "out of memory while handing out the schema");
+        return QXERR_OUT_OF_MEMORY;
+    }
+}
+
+std::int32_t FileSource::fetchDescriptions(Descriptions& out, std::string& diagnostic) {
+    if (!opened_) {
+        noteQuietly(diagnostic, "the schema files were not read");
+        return QXERR_CANNOT_OPEN;
+    }
+    try {
+        if (!converted_) {
+            out = descriptions_;
+            return 0;
+        }
+        Descriptions again;
+        if (const std::int32_t code = readSchemaFiles(fileSourcePath(name_), again, diagnostic)) {
+            return code;
+        }
+        out = std::move(again);
+        return 0;
+    } catch (...) {
+        noteQuietly(diagnostic, "out of memory while handing out the schema descriptions");
         return QXERR_OUT_OF_MEMORY;
     }
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "dsclient/descriptions.h"
 #include "dsclient/source.h"
 #include "dsclient/sourceschema.h"
 
@@ -26,28 +27,35 @@ std::string fileSourcePath(const std::string& name);
 // an empty text.
 std::string localSourceHint(const std::string& name);
 
-// Schema files read and converted when the connection opens. A folder
-// without schema files opens as an empty source, with one line on standard
-// error that says so.
+// Schema files read when the connection opens, and converted at the first
+// fetch. A folder without schema files opens as an empty source, with one
+// line on standard error that says so.
 class FileSource : public Source {
   public:
     explicit FileSource(std::string name);
 
-    // Reads and converts the files. QXERR_CANNOT_OPEN or QXERR_CANNOT_PARSE
-    // for a file that cannot be read or whose form is wrong; a description
-    // that does not parse fails only the read of its kind, later.
+    // Reads the files. QXERR_CANNOT_OPEN or QXERR_CANNOT_PARSE for a file
+    // that cannot be read or whose form is wrong; a description that does
+    // not parse fails only the read of its kind, later.
     std::int32_t open(std::string& diagnostic) override;
 
-    // The content converted at the open (QXERR_CANNOT_OPEN before one).
+    // The content converted from what the open read (QXERR_CANNOT_OPEN
+    // before an open). The descriptions are dropped once converted: a
+    // listing never holds both for longer than the conversion takes.
     std::int32_t fetch(SchemaContent& content, std::string& diagnostic) override;
+
+    // The descriptions the open read; after a fetch, the files read again.
+    std::int32_t fetchDescriptions(Descriptions& out, std::string& diagnostic) override;
 
     // The name as typed.
     std::string serverName() const override;
 
   private:
     std::string name_;
+    Descriptions descriptions_;
     SchemaContent content_;
     bool opened_ = false;
+    bool converted_ = false;
 };
 
 }  // namespace dsclient

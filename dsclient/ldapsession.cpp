@@ -38,8 +38,13 @@ namespace {
 constexpr ber_len_t maxReplyBytes = 128 << 20;
 
 // The schema's attributes, which are operational: they come only when named.
-constexpr std::array<const char*, 5> schemaKinds{"objectClasses", "attributeTypes", "ldapSyntaxes",
-                                                 "nameForms", "dITStructureRules"};
+// The listing asks for the first five (its request stays as it always was);
+// a whole-schema read asks for all eight. A server that lacks some of them
+// answers without them.
+constexpr std::array<const char*, 8> schemaKinds{
+    "objectClasses",     "attributeTypes", "ldapSyntaxes",    "nameForms",
+    "dITStructureRules", "matchingRules",  "matchingRuleUse", "dITContentRules"};
+constexpr std::size_t listedKinds = 5;
 
 struct MessageFree {
     void operator()(LDAPMessage* message) const { ldap_msgfree(message); }
@@ -299,13 +304,14 @@ int forEachAttribute(LDAP* ld, LDAPMessage* entry,
 // The schema descriptions of the subschema `entry` go to their kinds of
 // `descriptions`, each with its origin on `server`; `any` tells whether the
 // entry held a schema attribute at all.
-int collectDescriptions(LDAP* ld, LDAPMessage* entry, const std::string& server,
+int collectDescriptions(LDAP* ld, LDAPMessage* entry, const std::string& server, std::size_t kinds,
                         Descriptions& descriptions, bool& any) {
-    const std::array<std::vector<Description>*, 5> targets{
-        &descriptions.objectClasses, &descriptions.attributeTypes, &descriptions.ldapSyntaxes,
-        &descriptions.nameForms, &descriptions.structureRules};
+    const std::array<std::vector<Description>*, schemaKinds.size()> targets{
+        &descriptions.objectClasses,   &descriptions.attributeTypes, &descriptions.ldapSyntaxes,
+        &descriptions.nameForms,       &descriptions.structureRules, &descriptions.matchingRules,
+        &descriptions.matchingRuleUse, &descriptions.contentRules};
     return forEachAttribute(ld, entry, [&](std::string_view type, const berval* values) {
-        for (std::size_t i = 0; i < schemaKinds.size(); ++i) {
+        for (std::size_t i = 0; i < kinds; ++i) {
             if (!namesEqual(type, schemaKinds[i])) {
                 continue;
             }
@@ -528,14 +534,15 @@ std::int32_t LdapSession::subschemaName(std::string& subschema, std::string& dia
 }
 
 std::int32_t LdapSession::readSchema(Descriptions& descriptions, const std::string& server,
-                                     std::string& diagnostic) {
+                                     SchemaRead read, std::string& diagnostic) {
+    const std::size_t kinds = read == SchemaRead::whole ? schemaKinds.size() : listedKinds;
     std::string subschema = "cn=Subschema";
     if (const std::int32_t code = subschemaName(subschema, diagnostic); code != QX_SUCCESS) {
         return code;
     }
     const std::string shown = shownServerText(subschema, secret_);
     std::array<char*, schemaKinds.size() + 1> attrs{};
-    for (std::size_t i = 0; i < schemaKinds.size(); ++i) {
+    for (std::size_t i = 0; i < kinds; ++i) {
         attrs[i] = const_cast<char*>(schemaKinds[i]);
     }
     Message entry;
@@ -550,7 +557,7 @@ std::int32_t LdapSession::readSchema(Descriptions& descriptions, const std::stri
         return QXERR_NO_SUBSCHEMA;
     }
     bool any = false;
-    const int decoded = collectDescriptions(ld_, entry.get(), server, descriptions, any);
+    const int decoded = collectDescriptions(ld_, entry.get(), server, kinds, descriptions, any);
     if (decoded != LDAP_SUCCESS) {
         return readFailure(decoded, "reading the subschema entry " + shown, 0, diagnostic);
     }

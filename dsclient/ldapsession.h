@@ -42,10 +42,12 @@ class LdapSession {
 
     // The schema descriptions of the subschema entry that the root DSE names
     // (cn=Subschema when it names none), each with `server` in its origin,
-    // and the entry's name. Only the first entry of each search is read.
-    // QXERR_NO_SUBSCHEMA when the entry cannot be read or holds no schema;
-    // otherwise 0 or the code readFailureCode gives.
-    std::int32_t readSchema(Descriptions& descriptions, const std::string& server,
+    // and the entry's name: the kinds a listing uses, or all eight. Only the
+    // first entry of each search is read. QXERR_NO_SUBSCHEMA when the entry
+    // cannot be read or holds none of the kinds asked for; otherwise 0 or
+    // the code readFailureCode gives.
+    enum class SchemaRead { listing, whole };
+    std::int32_t readSchema(Descriptions& descriptions, const std::string& server, SchemaRead read,
                             std::string& diagnostic);
 
   private:

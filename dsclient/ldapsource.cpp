@@ -40,18 +40,35 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
 }
 
 std::int32_t LdapSource::fetch(SchemaContent& content, std::string& diagnostic) {
-    const QuietPipe quiet;
-    if (!session_ || !session_->connected()) {
-        diagnostic = name_ + ": not connected";
-        return QXERR_NOT_CONNECTED;
-    }
     Descriptions descriptions;
-    if (const std::int32_t code = session_->readSchema(descriptions, serverName(), diagnostic);
+    if (const std::int32_t code =
+            readDescriptions(descriptions, LdapSession::SchemaRead::listing, diagnostic);
         code != QX_SUCCESS) {
         return code;
     }
     content = convertDescriptions(descriptions);
     return QX_SUCCESS;
+}
+
+std::int32_t LdapSource::fetchDescriptions(Descriptions& out, std::string& diagnostic) {
+    Descriptions descriptions;
+    if (const std::int32_t code =
+            readDescriptions(descriptions, LdapSession::SchemaRead::whole, diagnostic);
+        code != QX_SUCCESS) {
+        return code;
+    }
+    out = std::move(descriptions);
+    return QX_SUCCESS;
+}
+
+std::int32_t LdapSource::readDescriptions(Descriptions& out, LdapSession::SchemaRead read,
+                                          std::string& diagnostic) {
+    const QuietPipe quiet;
+    if (!session_ || !session_->connected()) {
+        diagnostic = name_ + ": not connected";
+        return QXERR_NOT_CONNECTED;
+    }
+    return session_->readSchema(out, serverName(), read, diagnostic);
 }
 
 }  // namespace dsclient

@@ -99,12 +99,13 @@ std::vector<std::string> words(std::string_view text) {
     return result;
 }
 
-bool addMacro(std::string_view text, Descriptions& out) {
-    std::vector<std::string> parts = words(text);
+bool addMacro(const Description& description, Descriptions& out) {
+    std::vector<std::string> parts = words(description.text);
     if (parts.size() != 2) {
         return false;
     }
     out.oidMacros.emplace_back(std::move(parts[0]), std::move(parts[1]));
+    out.oidMacroOrigins.push_back(description.origin);
     return true;
 }
 
@@ -133,11 +134,13 @@ std::int32_t takeStatement(const std::string& file, std::size_t line, const std:
         out.objectClasses.push_back(std::move(description));
     } else if (namesEqual(keyword, "ldapsyntax")) {
         out.ldapSyntaxes.push_back(std::move(description));
+    } else if (namesEqual(keyword, "ditcontentrule")) {
+        out.contentRules.push_back(std::move(description));
     } else if (namesEqual(keyword, "objectidentifier")) {
-        if (!addMacro(description.text, out)) {
+        if (!addMacro(description, out)) {
             return cannotParse(file, line, "objectidentifier needs a name and an OID", diagnostic);
         }
-    } else if (!namesEqual(keyword, "ditcontentrule")) {
+    } else {
         return cannotParse(file, line, "unknown keyword '" + std::string(keyword) + "'",
                            diagnostic);
     }
@@ -216,7 +219,19 @@ struct ParsedValue {
     }
 };
 
-enum class Target { kNone, kClasses, kAttrs, kSyntaxes, kNameForms, kRules, kMacros, kEntry };
+enum class Target {
+    kNone,
+    kClasses,
+    kAttrs,
+    kSyntaxes,
+    kNameForms,
+    kRules,
+    kMatchingRules,
+    kMatchingRuleUse,
+    kContentRules,
+    kMacros,
+    kEntry
+};
 
 struct Family {
     std::string_view attribute;
@@ -225,11 +240,20 @@ struct Family {
 };
 
 constexpr Family kFamilies[] = {
-    {"objectClasses", Target::kClasses, false},     {"attributeTypes", Target::kAttrs, false},
-    {"ldapSyntaxes", Target::kSyntaxes, false},     {"nameForms", Target::kNameForms, false},
-    {"dITStructureRules", Target::kRules, false},   {"olcObjectClasses", Target::kClasses, true},
-    {"olcAttributeTypes", Target::kAttrs, true},    {"olcLdapSyntaxes", Target::kSyntaxes, true},
-    {"olcObjectIdentifier", Target::kMacros, true}, {"dn", Target::kEntry, false},
+    {"objectClasses", Target::kClasses, false},
+    {"attributeTypes", Target::kAttrs, false},
+    {"ldapSyntaxes", Target::kSyntaxes, false},
+    {"nameForms", Target::kNameForms, false},
+    {"dITStructureRules", Target::kRules, false},
+    {"olcObjectClasses", Target::kClasses, true},
+    {"olcAttributeTypes", Target::kAttrs, true},
+    {"olcLdapSyntaxes", Target::kSyntaxes, true},
+    {"olcObjectIdentifier", Target::kMacros, true},
+    {"dn", Target::kEntry, false},
+    {"matchingRules", Target::kMatchingRules, false},
+    {"matchingRuleUse", Target::kMatchingRuleUse, false},
+    {"dITContentRules", Target::kContentRules, false},
+    {"olcDitContentRules", Target::kContentRules, true},
 };
 
 std::string_view withoutOrderPrefix(std::string_view value) {
@@ -280,8 +304,17 @@ std::int32_t takeLdifValue(const std::string& file, std::size_t line, const Pars
         case Target::kRules:
             out.structureRules.push_back(std::move(description));
             break;
+        case Target::kMatchingRules:
+            out.matchingRules.push_back(std::move(description));
+            break;
+        case Target::kMatchingRuleUse:
+            out.matchingRuleUse.push_back(std::move(description));
+            break;
+        case Target::kContentRules:
+            out.contentRules.push_back(std::move(description));
+            break;
         case Target::kMacros:
-            if (!addMacro(description.text, out)) {
+            if (!addMacro(description, out)) {
                 return cannotParse(file, line, "olcObjectIdentifier needs a name and an OID",
                                    diagnostic);
             }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "dsclient/descriptions.h"
 #include "dsclient/sourceschema.h"
 
 namespace dsclient {
@@ -21,6 +22,12 @@ class Source {
     // The schema the source holds. Called once per connection; the library
     // keeps the result for every read through that connection.
     virtual std::int32_t fetch(SchemaContent& content, std::string& diagnostic) = 0;
+
+    // The schema descriptions the source holds, as it holds them (none is
+    // parsed here), for reading every field of a schema. A source that holds
+    // none, as the in-memory directory of the tests, answers
+    // QXERR_INVALID_ARGUMENT.
+    virtual std::int32_t fetchDescriptions(Descriptions& out, std::string& diagnostic);
 
     // The source's name as QXGetFileServerName gives it (before cutting).
     virtual std::string serverName() const = 0;

@@ -2,6 +2,7 @@
 // contexts, reads in parts and the Get calls' walk over a reply buffer.
 
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "dsclient/replybuffer.h"
 #include "dscontext/dsclient.h"
 #include "support/memorydirectory.h"
+#include "support/tempdir.h"
 
 namespace {
 
@@ -368,6 +370,103 @@ TEST_F(Client, InjectedFailuresAndTheCallLog) {
               (std::vector<std::string>{"QXDSAllocBuf(64512) = 0", "QXDSAllocBuf(64512) = -601",
                                         "QXDSAllocBuf(100) = -311",
                                         "QXDSFreeBuf(" + std::to_string(first) + ") = 0"}));
+}
+
+// What QXDSReadDescriptions hands to its sink, one line per value:
+// "KIND|TEXT|ORIGIN", with the length checked against the text.
+struct Sunk {
+    std::vector<std::string> lines;
+    static void sink(void* user, std::uint32_t kind, const char* text, std::size_t length,
+                     const char* origin) {
+        auto* self = static_cast<Sunk*>(user);
+        EXPECT_EQ(std::strlen(text), length);
+        self->lines.push_back(std::to_string(kind) + "|" + text + "|" + origin);
+    }
+};
+
+TEST_F(Client, WholeDescriptionsOfAFileSourceInKindOrderWithOrigins) {
+    ScopedTempDir dir;
+    dir.write("a.schema",
+              "objectidentifier Site 1.9\n"
+              "objectclass ( Site:1 NAME 'c' )\n"
+              "attributetype ( 1.1 NAME 'a' )\n"
+              "ditcontentrule ( Site:1 AUX x )\n"
+              "ldapsyntax ( 1.2 )\n");
+    dir.write("b.ldif",
+              "dn: cn=subschema\n"
+              "dITStructureRules: ( 1 FORM f )\n"
+              "nameForms: ( 3.1 NAME 'f' OC c MUST cn )\n"
+              "matchingRuleUse: ( 2.5.13.2 APPLIES a )\n"
+              "matchingRules: ( 2.5.13.2 NAME 'm' SYNTAX 1.2 )\n"
+              "objectClasses: ( 2.1 NAME 'broken' NAME 'twice' )\n"
+              "olcObjectIdentifier: {0}Other Site:2\n");
+    const std::string a = (dir.path() / "a.schema").string();
+    const std::string b = (dir.path() / "b.ldif").string();
+    const std::vector<std::string> expected = {
+        "0|( 1.2 )|" + a + ":5",
+        "1|( 2.5.13.2 NAME 'm' SYNTAX 1.2 )|" + b + ":5",
+        "2|( 2.5.13.2 APPLIES a )|" + b + ":4",
+        "3|( 1.1 NAME 'a' )|" + a + ":3",
+        "4|( Site:1 NAME 'c' )|" + a + ":2",
+        // Handed out as held: one that does not parse fails nothing here.
+        "4|( 2.1 NAME 'broken' NAME 'twice' )|" + b + ":6",
+        "5|( Site:1 AUX x )|" + a + ":4",
+        "6|( 1 FORM f )|" + b + ":2",
+        "7|( 3.1 NAME 'f' OC c MUST cn )|" + b + ":3",
+        "8|Site 1.9|" + a + ":1",
+        "8|Other Site:2|" + b + ":7",
+    };
+    Session session("file:" + dir.path().string());
+    Sunk first;
+    ASSERT_EQ(QXDSReadDescriptions(session.context, Sunk::sink, &first), 0);
+    EXPECT_EQ(first.lines, expected);
+
+    // The listing's read converts and lets the descriptions go; a later
+    // whole read finds the files again.
+    std::int32_t iteration = QX_ITERATION_START;
+    EXPECT_EQ(QXDSReadAttrDef(session.context, QX_INFO_FULL, 1, 0, &iteration, session.buffer), 0);
+    Sunk again;
+    ASSERT_EQ(QXDSReadDescriptions(session.context, Sunk::sink, &again), 0);
+    EXPECT_EQ(again.lines, expected);
+
+    // A folder gone since fails that read, with the cause, and hands out nothing.
+    std::filesystem::remove_all(dir.path());
+    Sunk none;
+    EXPECT_EQ(QXDSReadDescriptions(session.context, Sunk::sink, &none), QXERR_CANNOT_OPEN);
+    EXPECT_TRUE(none.lines.empty());
+    std::string text(400, '\0');
+    text.resize(QXGetLastErrorText(text.data(), text.size()));
+    EXPECT_EQ(text, "cannot open " + dir.path().string() + ": No such file or directory");
+}
+
+TEST_F(Client, ReadDescriptionsRefusesWhatItCannotRead) {
+    dsclient::memory::addServer(serverWithClasses("MEMORY", 1));
+    Session session("MEMORY");
+    dsclient::memory::recordCalls(true);
+    Sunk sunk;
+    EXPECT_EQ(QXDSReadDescriptions(session.context, nullptr, &sunk), QXERR_INVALID_ARGUMENT);
+    EXPECT_EQ(QXDSReadDescriptions(session.buffer, Sunk::sink, &sunk), QXERR_INVALID_HANDLE);
+    std::uint32_t unbound = 0;
+    ASSERT_EQ(QXDSCreateContextHandle(&unbound), 0);
+    EXPECT_EQ(QXDSReadDescriptions(unbound, Sunk::sink, &sunk), QXERR_NOT_CONNECTED);
+    ASSERT_EQ(QXDSFreeContext(unbound), 0);
+
+    // A source with no descriptions to give says so.
+    EXPECT_EQ(QXDSReadDescriptions(session.context, Sunk::sink, &sunk), QXERR_INVALID_ARGUMENT);
+    std::string text(200, '\0');
+    text.resize(QXGetLastErrorText(text.data(), text.size()));
+    EXPECT_EQ(text, "this source holds no schema descriptions");
+
+    const std::string ctx = std::to_string(session.context);
+    EXPECT_EQ(dsclient::memory::calls(),
+              (std::vector<std::string>{
+                  "QXDSReadDescriptions(" + ctx + ") = -311",
+                  "QXDSReadDescriptions(" + std::to_string(session.buffer) + ") = -304",
+                  "QXDSCreateContextHandle() = 0",
+                  "QXDSReadDescriptions(" + std::to_string(unbound) + ") = -313",
+                  "QXDSFreeContext(" + std::to_string(unbound) + ") = 0",
+                  "QXDSReadDescriptions(" + ctx + ") = -311"}));
+    dsclient::memory::recordCalls(false);
 }
 
 TEST(ReplyBuffer, GetCallsNeverReadPastTheEndOfAnyContent) {

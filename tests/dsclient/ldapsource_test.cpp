@@ -18,12 +18,20 @@
 
 #include <gtest/gtest.h>
 
+#include "dsclient/descriptions.h"
 #include "dsclient/password.h"
 #include "dscontext/dsclient.h"
 #include "support/capture.h"
+#include "support/hostileldap.h"
+#include "support/slapdserver.h"
 #include "toollib/progress.h"
 
 namespace {
+
+using dsclient::Description;
+using dsclient::Descriptions;
+using dsclient::LdapSource;
+using dsclient::SchemaContent;
 
 TEST(BindPassword, TakenOncePerDnFromStandardInputLineByLine) {
     int pipeFds[2];
@@ -120,6 +128,84 @@ TEST(LdapSource, GatheredSpinnerTurnsAreWrittenBeforeTheServerIsAsked) {
     std::string diagnostic;
     EXPECT_EQ(source.open(diagnostic), QXERR_UNREACHABLE) << diagnostic;
     EXPECT_EQ(err.text().size(), 2u) << "the turn went out while the batch still lasts";
+}
+
+// One description of each kind a subschema entry can hold, with the name of
+// the attribute that holds it, in the order QXDSReadDescriptions hands out.
+std::vector<SchemaValues> everyKind() {
+    return {
+        {"ldapSyntaxes", {"( 1.3.6.1.4.1.1466.115.121.1.15 DESC 'Directory String' )"}},
+        {"matchingRules",
+         {"( 2.5.13.2 NAME 'caseIgnoreMatch' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )"}},
+        {"matchingRuleUse", {"( 2.5.13.2 APPLIES cn )"}},
+        {"attributeTypes", {"( 2.5.4.3 NAME 'cn' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )"}},
+        {"objectClasses", {"( 2.5.6.6 NAME 'person' MUST cn )"}},
+        {"dITContentRules", {"( 2.5.6.6 MAY cn )"}},
+        {"dITStructureRules", {"( 1 FORM personForm )"}},
+        {"nameForms", {"( 1.9.1 NAME 'personForm' OC person MUST cn )"}},
+    };
+}
+
+std::vector<std::vector<Description>*> byKind(Descriptions& d) {
+    return {&d.ldapSyntaxes,  &d.matchingRules, &d.matchingRuleUse, &d.attributeTypes,
+            &d.objectClasses, &d.contentRules,  &d.structureRules,  &d.nameForms};
+}
+
+// A whole-schema read asks for all eight attributes and keeps each value
+// under its kind; the listing's read asks for its five as it always has.
+TEST(LdapSource, AWholeSchemaReadAsksForEveryKind) {
+    HostileScript script;
+    script.schema = everyKind();
+    HostileLdapServer server(script);
+    ASSERT_TRUE(server.running()) << server.error();
+    LdapSource source(server.ldapUrl());
+    std::string diagnostic;
+    ASSERT_EQ(source.open(diagnostic), 0) << diagnostic;
+    Descriptions read;
+    ASSERT_EQ(source.fetchDescriptions(read, diagnostic), 0) << diagnostic;
+    const std::vector<SchemaValues> sent = everyKind();
+    const auto kinds = byKind(read);
+    for (std::size_t kind = 0; kind < sent.size(); ++kind) {
+        ASSERT_EQ(kinds[kind]->size(), 1u) << sent[kind].type;
+        EXPECT_EQ(kinds[kind]->front().text, sent[kind].values.front());
+        EXPECT_EQ(kinds[kind]->front().origin,
+                  server.hostPort() + " " + sent[kind].type + " value 1");
+    }
+    SchemaContent content;
+    ASSERT_EQ(source.fetch(content, diagnostic), 0) << diagnostic;
+    const std::string search =
+        "search base=cn=Subschema scope=0 attrs=objectClasses,"
+        "attributeTypes,ldapSyntaxes,nameForms,dITStructureRules";
+    EXPECT_TRUE(server.waitForLine(search + ",matchingRules,matchingRuleUse,dITContentRules"));
+    EXPECT_TRUE(server.waitForLine(search));
+}
+
+// slapd publishes syntaxes, matching rules and their uses of its own, and
+// the content rules of its schema files; it has no name forms or structure
+// rules to give.
+TEST(LdapSource, AWholeSchemaReadOfSlapd) {
+    SlapdOptions options;
+    options.extraSchemaText = {
+        "ditcontentrule ( 2.5.6.6 NAME 'personRule' DESC 'people' AUX uidObject "
+        "MAY description )\n"};
+    SlapdServer server(options);
+    ASSERT_TRUE(server.running()) << server.error();
+    LdapSource source(server.ldapUrl());
+    std::string diagnostic;
+    ASSERT_EQ(source.open(diagnostic), 0) << diagnostic;
+    Descriptions read;
+    ASSERT_EQ(source.fetchDescriptions(read, diagnostic), 0) << diagnostic;
+    const auto kinds = byKind(read);
+    for (std::size_t kind = 0; kind < 6; ++kind) {
+        EXPECT_FALSE(kinds[kind]->empty()) << "kind " << kind;
+    }
+    EXPECT_TRUE(read.nameForms.empty());
+    EXPECT_TRUE(read.structureRules.empty());
+    ASSERT_EQ(read.contentRules.size(), 1u);
+    EXPECT_NE(read.contentRules[0].text.find("'personRule'"), std::string::npos);
+    EXPECT_EQ(read.matchingRuleUse.front().origin,
+              "127.0.0.1:" + std::to_string(server.port()) + " matchingRuleUse value 1");
+    EXPECT_EQ(read.entries, std::vector<std::string>{"cn=Subschema"});
 }
 
 }  // namespace

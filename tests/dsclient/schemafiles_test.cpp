@@ -219,6 +219,48 @@ TEST(SchemaFiles, LdifValuesOfBothFamilies) {
     EXPECT_EQ(content.syntaxes.code, 0);
 }
 
+// The kinds only the whole-schema comparison reads: content rules of schema
+// statements, and matching rules, rule uses and content rules of LDIF in
+// both families, with the origins of everything, macros included.
+TEST(SchemaFiles, WholeSchemaKindsOfStatementsAndLdif) {
+    ScopedTempDir dir;
+    const Read statements = readOne(dir, "w.schema",
+                                    "objectidentifier Site 1.9\n"
+                                    "DITContentRule ( Site:1\n  AUX x )\n"
+                                    "ditcontentrule ( 2.2 NOT cn )\n");
+    ASSERT_EQ(statements.code, 0) << statements.diagnostic;
+    const std::string schema = (dir.path() / "w.schema").string();
+    EXPECT_EQ(texts(statements.out.contentRules), (Texts{"( Site:1   AUX x )", "( 2.2 NOT cn )"}));
+    EXPECT_EQ(origins(statements.out.contentRules), (Texts{schema + ":2", schema + ":4"}));
+    EXPECT_EQ(statements.out.oidMacroOrigins, Texts{schema + ":1"});
+
+    const Read ldif = readOne(dir, "w.ldif",
+                              "dn: cn=subschema\n"
+                              "matchingRules: ( 2.5.13.2 NAME 'caseIgnoreMatch' SYNTAX 1.2 )\n"
+                              "MATCHINGRULEUSE;binary: ( 2.5.13.2 APPLIES cn )\n"
+                              "dITContentRules: {0}( 2.3 )\n"
+                              "\n"
+                              "dn: cn=site,cn=schema,cn=config\n"
+                              "olcObjectIdentifier: {0}Site 1.9\n"
+                              "olcDitContentRules: {0}( 2.4 AUX y )\n"
+                              "olcDITContentRules: {1}( 2.5 )\n");
+    ASSERT_EQ(ldif.code, 0) << ldif.diagnostic;
+    const std::string file = (dir.path() / "w.ldif").string();
+    EXPECT_EQ(texts(ldif.out.matchingRules),
+              Texts{"( 2.5.13.2 NAME 'caseIgnoreMatch' SYNTAX 1.2 )"});
+    EXPECT_EQ(origins(ldif.out.matchingRules), Texts{file + ":2"});
+    EXPECT_EQ(texts(ldif.out.matchingRuleUse), Texts{"( 2.5.13.2 APPLIES cn )"});
+    EXPECT_EQ(origins(ldif.out.matchingRuleUse), Texts{file + ":3"});
+    // The order prefix belongs to the server's own form only.
+    EXPECT_EQ(texts(ldif.out.contentRules), (Texts{"{0}( 2.3 )", "( 2.4 AUX y )", "( 2.5 )"}));
+    EXPECT_EQ(origins(ldif.out.contentRules), (Texts{file + ":4", file + ":8", file + ":9"}));
+    EXPECT_EQ(ldif.out.oidMacroOrigins, Texts{file + ":7"});
+    // None of them reaches the listing's kinds.
+    EXPECT_TRUE(ldif.out.objectClasses.empty());
+    EXPECT_TRUE(ldif.out.attributeTypes.empty());
+    EXPECT_TRUE(ldif.out.ldapSyntaxes.empty());
+}
+
 TEST(SchemaFiles, LdifFaultsFailTheOpen) {
     struct Case {
         const char* what;

@@ -3,7 +3,8 @@
 // converted into definitions. Beyond running clean under the sanitizers:
 // the only codes are success and "cannot parse", a failure always comes with
 // a one-line note and no definitions of its kind, and converting the same
-// descriptions twice gives the same definitions.
+// descriptions twice gives the same definitions; and the whole-definition
+// parse refuses what the listing's parse refuses, and takes what it takes.
 
 #include <unistd.h>
 
@@ -14,11 +15,14 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 #include "dsclient/conversion.h"
 #include "dsclient/descriptions.h"
 #include "dsclient/schemafiles.h"
 #include "dscontext/dsclient.h"
+#include "toollib/schemadesc/descriptionparser.h"
 
 namespace fs = std::filesystem;
 
@@ -67,6 +71,33 @@ void checkKind(const Kind& kind, const Kind& again, const char* what) {
     }
 }
 
+// Every description through the whole-definition parse too; where the
+// listing's parse reads the same kind, both take or refuse it alike.
+template <class Listed>
+void checkWhole(const std::vector<dsclient::Description>& descriptions, schemadesc::Kind kind,
+                const schemadesc::OidMacros& macros, Listed listed) {
+    for (const dsclient::Description& d : descriptions) {
+        const bool whole = schemadesc::parseFull(kind, d.text, macros).has_value();
+        if constexpr (!std::is_same_v<Listed, std::nullptr_t>) {
+            check(whole == listed(d.text, macros).has_value(), "whole definitions",
+                  "the two parses disagree on " + d.text);
+        }
+    }
+}
+
+void checkWholeKinds(const dsclient::Descriptions& d) {
+    using schemadesc::Kind;
+    const schemadesc::OidMacros macros(d.oidMacros);
+    checkWhole(d.objectClasses, Kind::objectClasses, macros, schemadesc::parseClass);
+    checkWhole(d.attributeTypes, Kind::attributeTypes, macros, schemadesc::parseAttr);
+    checkWhole(d.nameForms, Kind::nameForms, macros, schemadesc::parseNameForm);
+    checkWhole(d.structureRules, Kind::dITStructureRules, macros, schemadesc::parseRule);
+    checkWhole(d.ldapSyntaxes, Kind::ldapSyntaxes, macros, nullptr);
+    checkWhole(d.matchingRules, Kind::matchingRules, macros, nullptr);
+    checkWhole(d.matchingRuleUse, Kind::matchingRuleUse, macros, nullptr);
+    checkWhole(d.contentRules, Kind::dITContentRules, macros, nullptr);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -106,5 +137,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkKind(content.classes, again.classes, "classes");
     checkKind(content.attrs, again.attrs, "attributes");
     checkKind(content.syntaxes, again.syntaxes, "syntaxes");
+    checkWholeKinds(descriptions);
     return 0;
 }

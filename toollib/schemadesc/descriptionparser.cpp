@@ -11,54 +11,24 @@
 #include <utility>
 #include <vector>
 
+#include "ldapparse.h"
 #include "toollib/namecompare.h"
+#include "toollib/utf8.h"
 
 namespace schemadesc {
 namespace {
 
-template <class T, void (*Free)(T*)>
-struct LdapFree {
-    void operator()(T* p) const { Free(p); }
-};
+using namespace detail;
 
-constexpr unsigned kParseFlags = LDAP_SCHEMA_ALLOW_ALL;
 // Longer macro chains than this are taken for loops.
 constexpr int kMaxMacroDepth = 64;
+constexpr std::size_t kExcerptLength = 60;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-std::string copyText(const char* text) {
-    return text ? std::string(text) : std::string();
-}
-
-std::vector<std::string> copyList(char** list) {
-    std::vector<std::string> result;
-    for (char** item = list; item && *item; ++item) {
-        result.emplace_back(*item);
-    }
-    return result;
-}
-
-bool isNumericOid(std::string_view oid) {
-    if (oid.empty() || oid.front() == '.' || oid.back() == '.') {
-        return false;
-    }
-    char previous = 0;
-    for (char c : oid) {
-        if (!isDigit(c) && c != '.') {
-            return false;
-        }
-        if (c == '.' && previous == '.') {
-            return false;
-        }
-        previous = c;
-    }
-    return true;
 }
 
 // Where the definition OID stands in a description: just after the opening
@@ -104,16 +74,6 @@ std::optional<OidToken> findOidToken(std::string_view text) {
     return token;
 }
 
-// libldap's description parsers can step one byte past the terminating NUL
-// of a malformed description (a stray byte inside an OID, for one) and go on
-// reading whatever follows in memory. The text they are given ends in a run
-// of NUL bytes, so that such a step reads another end of the text.
-std::string forParser(std::string text) {
-    constexpr std::size_t endRun = 16;
-    text.append(endRun, '\0');
-    return text;
-}
-
 // The text with an unquoted macro OID of the definition expanded, for the
 // kinds whose OID libldap accepts only in numeric form.
 std::string expandedOid(const std::string& text, const OidMacros& macros) {
@@ -129,46 +89,6 @@ std::string expandedOid(const std::string& text, const OidMacros& macros) {
     std::string result = text;
     result.replace(token->begin, token->end - token->begin, expanded);
     return result;
-}
-
-// The same, made ready for the parser.
-std::string withExpandedOid(const std::string& text, const OidMacros& macros) {
-    return forParser(expandedOid(text, macros));
-}
-
-// The definition's own OID after macro expansion. libldap hands back nothing
-// for a quoted OID, so that one comes from the text.
-std::string definitionOid(const char* parsed, std::string_view text, const OidMacros& macros) {
-    std::string oid = copyText(parsed);
-    if (oid.empty()) {
-        if (const auto token = findOidToken(text); token && token->quoted) {
-            oid = std::string(text.substr(token->begin, token->end - token->begin));
-        }
-    }
-    return macros.expand(oid);
-}
-
-bool hasUsableNames(const std::vector<std::string>& names, const std::string& oid) {
-    for (const std::string& name : names) {
-        if (name.empty()) {
-            return false;
-        }
-    }
-    return !names.empty() || !oid.empty();
-}
-
-// libldap's parse of `text` with `Parse`, freed with `Free`; null when it
-// does not parse.
-template <class T, T* (*Parse)(const char*, int*, const char**, unsigned), void (*Free)(T*)>
-std::unique_ptr<T, LdapFree<T, Free>> parsedBy(const std::string& text) {
-    int code = 0;
-    const char* rest = nullptr;
-    return std::unique_ptr<T, LdapFree<T, Free>>(Parse(text.c_str(), &code, &rest, kParseFlags));
-}
-
-// A description with a NUL byte in it would reach libldap cut short.
-bool hasNul(const std::string& text) {
-    return text.find('\0') != std::string::npos;
 }
 
 // An unknown kind or usage is taken as the one that marks the definition
@@ -292,6 +212,104 @@ bool takeRuleSuperiors(std::string& text, std::vector<int>& superiors) {
 
 }  // namespace
 
+namespace detail {
+
+std::string copyText(const char* text) {
+    return text ? std::string(text) : std::string();
+}
+
+std::vector<std::string> copyList(char** list) {
+    std::vector<std::string> result;
+    for (char** item = list; item && *item; ++item) {
+        result.emplace_back(*item);
+    }
+    return result;
+}
+
+bool isNumericOid(std::string_view oid) {
+    if (oid.empty() || oid.front() == '.' || oid.back() == '.') {
+        return false;
+    }
+    char previous = 0;
+    for (char c : oid) {
+        if (!isDigit(c) && c != '.') {
+            return false;
+        }
+        if (c == '.' && previous == '.') {
+            return false;
+        }
+        previous = c;
+    }
+    return true;
+}
+
+bool hasNul(const std::string& text) {
+    return text.find('\0') != std::string::npos;
+}
+
+// libldap's description parsers can step one byte past the terminating NUL
+// of a malformed description (a stray byte inside an OID, for one) and go on
+// reading whatever follows in memory. The text they are given ends in a run
+// of NUL bytes, so that such a step reads another end of the text.
+std::string forParser(std::string text) {
+    constexpr std::size_t endRun = 16;
+    text.append(endRun, '\0');
+    return text;
+}
+
+std::string withExpandedOid(const std::string& text, const OidMacros& macros) {
+    return forParser(expandedOid(text, macros));
+}
+
+std::string definitionOid(const char* parsed, std::string_view text, const OidMacros& macros) {
+    std::string oid = copyText(parsed);
+    if (oid.empty()) {
+        if (const auto token = findOidToken(text); token && token->quoted) {
+            oid = std::string(text.substr(token->begin, token->end - token->begin));
+        }
+    }
+    return macros.expand(oid);
+}
+
+bool hasUsableNames(const std::vector<std::string>& names, const std::string& oid) {
+    for (const std::string& name : names) {
+        if (name.empty()) {
+            return false;
+        }
+    }
+    return !names.empty() || !oid.empty();
+}
+
+std::optional<std::string> numericSyntax(const char* parsed, const OidMacros& macros) {
+    if (parsed == nullptr) {
+        return std::string();
+    }
+    std::string syntax = macros.expand(parsed);
+    if (!isNumericOid(syntax)) {
+        return std::nullopt;
+    }
+    return syntax;
+}
+
+LdapPtr<LDAPStructureRule, ldap_structurerule_free> parsedRule(const std::string& text,
+                                                               std::vector<int>& superiors) {
+    if (hasNul(text)) {
+        return nullptr;
+    }
+    std::string rest = text;
+    if (!takeRuleSuperiors(rest, superiors)) {
+        return nullptr;
+    }
+    auto parsed = parsedBy<LDAPStructureRule, ldap_str2structurerule, ldap_structurerule_free>(
+        forParser(rest));
+    if (!parsed || !parsed->sr_nameform) {
+        return nullptr;
+    }
+    return parsed;
+}
+
+}  // namespace detail
+
 OidMacros::OidMacros(const std::vector<std::pair<std::string, std::string>>& macros) {
     for (const auto& [name, value] : macros) {
         values_.emplace(name, value);
@@ -316,11 +334,8 @@ std::string OidMacros::expand(const std::string& text) const {
 }
 
 std::optional<ParsedClass> parseClass(const std::string& text, const OidMacros& macros) {
-    if (hasNul(text)) {
-        return std::nullopt;
-    }
-    const auto parsed = parsedBy<LDAPObjectClass, ldap_str2objectclass, ldap_objectclass_free>(
-        withExpandedOid(text, macros));
+    const auto parsed =
+        parsedWithOid<LDAPObjectClass, ldap_str2objectclass, ldap_objectclass_free>(text, macros);
     if (!parsed) {
         return std::nullopt;
     }
@@ -338,12 +353,9 @@ std::optional<ParsedClass> parseClass(const std::string& text, const OidMacros& 
 }
 
 std::optional<ParsedAttr> parseAttr(const std::string& text, const OidMacros& macros) {
-    if (hasNul(text)) {
-        return std::nullopt;
-    }
     const auto parsed =
-        parsedBy<LDAPAttributeType, ldap_str2attributetype, ldap_attributetype_free>(
-            withExpandedOid(text, macros));
+        parsedWithOid<LDAPAttributeType, ldap_str2attributetype, ldap_attributetype_free>(text,
+                                                                                          macros);
     if (!parsed) {
         return std::nullopt;
     }
@@ -355,15 +367,12 @@ std::optional<ParsedAttr> parseAttr(const std::string& text, const OidMacros& ma
     }
     result.superior = copyText(parsed->at_sup_oid);
     result.equality = macros.expand(copyText(parsed->at_equality_oid));
-    // libldap lets a macro or a malformed length bound through as the
-    // syntax OID; what is not numeric after expansion is no syntax at all.
-    if (parsed->at_syntax_oid) {
-        result.syntax = macros.expand(parsed->at_syntax_oid);
-        if (!isNumericOid(result.syntax)) {
-            return std::nullopt;
-        }
-        result.bounded = parsed->at_syntax_len != 0;
+    auto syntax = numericSyntax(parsed->at_syntax_oid, macros);
+    if (!syntax) {
+        return std::nullopt;
     }
+    result.syntax = std::move(*syntax);
+    result.bounded = !result.syntax.empty() && parsed->at_syntax_len != 0;
     result.singleValue = parsed->at_single_value != 0;
     result.noUserModification = parsed->at_no_user_mod != 0;
     result.usage = attrUsage(parsed->at_usage);
@@ -371,11 +380,7 @@ std::optional<ParsedAttr> parseAttr(const std::string& text, const OidMacros& ma
 }
 
 std::optional<ParsedSyntax> parseSyntax(const std::string& text, const OidMacros& macros) {
-    if (hasNul(text)) {
-        return std::nullopt;
-    }
-    const auto parsed =
-        parsedBy<LDAPSyntax, ldap_str2syntax, ldap_syntax_free>(withExpandedOid(text, macros));
+    const auto parsed = parsedWithOid<LDAPSyntax, ldap_str2syntax, ldap_syntax_free>(text, macros);
     if (!parsed) {
         return std::nullopt;
     }
@@ -400,11 +405,8 @@ std::optional<ParsedSyntax> parseSyntax(const std::string& text, const OidMacros
 }
 
 std::optional<ParsedNameForm> parseNameForm(const std::string& text, const OidMacros& macros) {
-    if (hasNul(text)) {
-        return std::nullopt;
-    }
-    const auto parsed = parsedBy<LDAPNameForm, ldap_str2nameform, ldap_nameform_free>(
-        withExpandedOid(text, macros));
+    const auto parsed =
+        parsedWithOid<LDAPNameForm, ldap_str2nameform, ldap_nameform_free>(text, macros);
     if (!parsed || !parsed->nf_objectclass) {
         return std::nullopt;
     }
@@ -421,23 +423,40 @@ std::optional<ParsedNameForm> parseNameForm(const std::string& text, const OidMa
 }
 
 std::optional<ParsedRule> parseRule(const std::string& text, const OidMacros& /*macros*/) {
-    if (hasNul(text)) {
-        return std::nullopt;
-    }
-    std::string rest = text;
     ParsedRule result;
-    if (!takeRuleSuperiors(rest, result.superiors)) {
-        return std::nullopt;
-    }
-    const auto parsed =
-        parsedBy<LDAPStructureRule, ldap_str2structurerule, ldap_structurerule_free>(
-            forParser(rest));
-    if (!parsed || !parsed->sr_nameform) {
+    const auto parsed = parsedRule(text, result.superiors);
+    if (!parsed) {
         return std::nullopt;
     }
     result.id = parsed->sr_ruleid;
     result.form = parsed->sr_nameform;
     return result;
+}
+
+std::string excerpt(const std::string& text) {
+    std::string line;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f || c == ' ') {
+            if (!line.empty() && line.back() != ' ') {
+                line += ' ';
+            }
+        } else {
+            line += c;
+        }
+    }
+    while (!line.empty() && line.back() == ' ') {
+        line.pop_back();
+    }
+    if (line.size() <= kExcerptLength) {
+        return line;
+    }
+    // Never cut inside a UTF-8 sequence.
+    line.resize(utf8CutPoint(line, kExcerptLength));
+    while (!line.empty() && line.back() == ' ') {
+        line.pop_back();
+    }
+    return line + " ...";
 }
 
 }  // namespace schemadesc
