@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -41,6 +42,13 @@ struct Field {
 // NAME is left out of ldapSyntaxes; USAGE userApplications and no other
 // default is given as absent.
 std::vector<Field> fieldsOf(Kind kind, const FullDefinition& definition);
+
+// The value of one of the kind's grammar fields, as fieldsOf gives it;
+// absent when the definition has none, or for a keyword outside the grammar.
+Value fieldValue(Kind kind, std::string_view keyword, const FullDefinition& definition);
+
+// A SYNTAX as written with its length bound: "OID", or "OID{64}".
+std::string syntaxText(const std::string& syntax, std::uint32_t length);
 
 // The place of `keyword` in the kind's grammar, for ordering differences:
 // the grammar's fields in order, then every extension after them.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -58,6 +59,27 @@ inline int compareNames(std::string_view a, std::string_view b) {
 inline bool namesEqual(std::string_view a, std::string_view b) {
     return a.size() == b.size() && compareNames(a, b) == 0;
 }
+
+// A hash that agrees with namesEqual (FNV-1a over the folded bytes), and
+// the equality to go with it, for hash tables keyed by names. Both take any
+// string-like key, so a table of std::string is searched with a view.
+struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const noexcept {
+        std::uint64_t hash = 14695981039346656037ULL;
+        for (const char c : name) {
+            hash = (hash ^ static_cast<unsigned char>(foldName(c))) * 1099511628211ULL;
+        }
+        return static_cast<std::size_t>(hash);
+    }
+};
+
+struct NameEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept {
+        return namesEqual(a, b);
+    }
+};
 
 // True when `text` begins with `prefix` without regard to letter case.
 inline bool startsWithName(std::string_view text, std::string_view prefix) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 TEST(NameCompare, FoldsOnlyTheLettersAToZ) {
     EXPECT_EQ(compareNames("Alias", "ALIAS"), 0);
@@ -43,4 +45,15 @@ TEST(NameCompare, ContainsFindsThePartAnywhere) {
     EXPECT_TRUE(containsName(".ref", ".REF"));
     EXPECT_FALSE(containsName(".re", ".ref"));
     EXPECT_FALSE(containsName("411ref", ".ref"));
+}
+
+TEST(NameCompare, HashAgreesWithTheComparison) {
+    const NameHash hash;
+    EXPECT_EQ(hash("telephoneNumber"), hash("TELEPHONENUMBER"));
+    EXPECT_NE(hash("cn"), hash("sn"));
+    EXPECT_NE(hash("\xe9"), hash("\xc9"));
+    // A table keyed by names finds a key whatever its case, by a view too.
+    std::unordered_map<std::string, int, NameHash, NameEqual> table{{"uid", 1}};
+    EXPECT_EQ(table.count(std::string_view("UID")), 1U);
+    EXPECT_EQ(table.count(std::string_view("uids")), 0U);
 }

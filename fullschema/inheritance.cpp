@@ -1,0 +1,86 @@
+#include "fullschema/inheritance.h"
+
+namespace fullschema {
+
+const std::string& ownValue(const FullDefinition& attribute, Inherited field) {
+    switch (field) {
+        case Inherited::equality:
+            return attribute.equality;
+        case Inherited::ordering:
+            return attribute.ordering;
+        case Inherited::substr:
+            return attribute.substr;
+        case Inherited::syntax:
+            break;
+    }
+    return attribute.syntax;
+}
+
+std::vector<Source> effectiveSources(const FullSchema& schema, Inherited field) {
+    const auto& attributes = schema.definitions(Kind::attributeTypes);
+    enum class State : std::uint8_t { unseen, onPath, done };
+    std::vector<State> states(attributes.size(), State::unseen);
+    std::vector<Source> sources(attributes.size());
+    std::vector<std::size_t> path;
+    for (std::size_t start = 0; start < attributes.size(); ++start) {
+        path.clear();
+        Source found;
+        std::size_t at = start;
+        while (true) {
+            if (states[at] != State::unseen) {
+                // A loop back onto the path has no end to take a value from.
+                found = states[at] == State::done ? sources[at] : Source{false, Source::none};
+                break;
+            }
+            states[at] = State::onPath;
+            path.push_back(at);
+            if (!ownValue(attributes[at], field).empty()) {
+                found = Source{true, at};
+                break;
+            }
+            if (attributes[at].superiors.empty()) {
+                break;
+            }
+            const auto next =
+                schema.resolve(Kind::attributeTypes, attributes[at].superiors.front());
+            if (!next) {
+                found = Source{false, Source::none};
+                break;
+            }
+            at = *next;
+        }
+        for (const std::size_t walked : path) {
+            sources[walked] = found;
+            states[walked] = State::done;
+        }
+    }
+    return sources;
+}
+
+SuperclassWalk::SuperclassWalk(const FullSchema& schema)
+    : schema_(schema), marks_(schema.definitions(Kind::objectClasses).size(), 0) {}
+
+const std::vector<std::size_t>& SuperclassWalk::from(std::size_t start) {
+    ++stamp_;
+    found_.clear();
+    pending_.assign(1, start);
+    marks_[start] = stamp_;
+    const auto& classes = schema_.definitions(Kind::objectClasses);
+    while (!pending_.empty()) {
+        const std::size_t at = pending_.back();
+        pending_.pop_back();
+        for (const std::string& superior : classes[at].superiors) {
+            const auto next = schema_.resolve(Kind::objectClasses, superior);
+            if (next && marks_[*next] != stamp_) {
+                marks_[*next] = stamp_;
+                found_.push_back(*next);
+                pending_.push_back(*next);
+            }
+        }
+    }
+    // The start was marked only to keep a loop from walking back to it.
+    marks_[start] = 0;
+    return found_;
+}
+
+}  // namespace fullschema

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fullschema/fullschema.h"
+
+// What definitions take from their supertypes and superclasses.
+namespace fullschema {
+
+// The fields an attribute type takes from its supertype when it has none.
+enum class Inherited { syntax, equality, ordering, substr };
+
+const std::string& ownValue(const FullDefinition& attribute, Inherited field);
+
+// Where an attribute type's effective value of a field comes from.
+struct Source {
+    static constexpr std::size_t none = static_cast<std::size_t>(-1);
+    // False when the supertype chain reaches a definition the schema does
+    // not hold, or runs in a circle: the value cannot be known.
+    bool known = true;
+    // The attribute type whose own value it is; none when no type on the
+    // chain has one.
+    std::size_t index = none;
+};
+
+// The source of `field` for every attribute type of `schema`, by index.
+// Each chain is walked once, however many types share it.
+std::vector<Source> effectiveSources(const FullSchema& schema, Inherited field);
+
+// The superclasses of object classes, through every level.
+class SuperclassWalk {
+  public:
+    explicit SuperclassWalk(const FullSchema& schema);
+
+    // Every superclass of class `start` that the schema holds, each once,
+    // not `start` itself; until the next call, held() tells them.
+    const std::vector<std::size_t>& from(std::size_t start);
+    bool held(std::size_t index) const { return marks_[index] == stamp_; }
+
+  private:
+    const FullSchema& schema_;
+    // A class is marked with the current stamp once seen, so that the marks
+    // need no clearing between walks.
+    std::vector<std::uint32_t> marks_;
+    std::uint32_t stamp_ = 0;
+    std::vector<std::size_t> found_;
+    std::vector<std::size_t> pending_;
+};
+
+}  // namespace fullschema
