@@ -424,7 +424,9 @@ std::int32_t handOutDescriptions(Context& ctx, QXDescriptionSink sink, void* use
     }
     for (std::size_t i = 0; i < held.oidMacros.size(); ++i) {
         const auto& [name, value] = held.oidMacros[i];
-        const std::string text = name + " " + value;
+        std::string text = name;
+        text += ' ';
+        text += value;
         const std::string origin =
             i < held.oidMacroOrigins.size() ? held.oidMacroOrigins[i] : std::string();
         sink(user, QX_DESC_OID_MACRO, text.c_str(), text.size(), origin.c_str());
