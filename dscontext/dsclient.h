@@ -193,8 +193,9 @@ int32_t QXDSGetSyntaxDef(uint32_t context, uint32_t buffer, char* name, Syntax_I
  * server's name); then each OID macro as kind QX_DESC_OID_MACRO with the
  * text "NAME VALUE". The texts live only for the call of the sink, which must
  * not throw. Returns 0, or the code with which the source's schema could not
- * be read (QXERR_CANNOT_PARSE is never returned: the descriptions are handed
- * out as the source holds them). */
+ * be read. A description that does not parse is handed out as it stands; a
+ * file source whose files are read again for this call (after a listing
+ * read) fails as its open would have, should they have changed since. */
 #define QX_DESC_LDAP_SYNTAX 0
 #define QX_DESC_MATCHING_RULE 1
 #define QX_DESC_MATCHING_RULE_USE 2

