@@ -216,7 +216,7 @@ void FieldComparer::compareOid() {
     }
 }
 
-void FieldComparer::compareNames() {
+void FieldComparer::compareNameField() {
     const auto namesA = distinctNames(definitionA_.names);
     const auto namesB = distinctNames(definitionB_.names);
     ReferenceSet setA(namesA.begin(), namesA.end());

@@ -56,7 +56,7 @@ class FieldComparer {
 
     // The fields every kind has.
     void compareOid();
-    void compareNames();
+    void compareNameField();
     void compareDescriptions();
     void compareExtensions();
 

@@ -205,7 +205,7 @@ void comparePaired(ComparisonContext& context, Kind kind, std::size_t inA, std::
     // A syntax has neither NAME nor OBSOLETE; what some files give it anyway
     // means nothing to a server.
     if (kind != Kind::ldapSyntaxes) {
-        fields.compareNames();
+        fields.compareNameField();
         fields.compareFlag("OBSOLETE", fields.inA().obsolete, fields.inB().obsolete, compatible,
                            compatible);
     }

@@ -13,7 +13,7 @@ source scripts/build-options.sh
 if [ ! -f "$build/compile_commands.json" ]; then
     cmake -S . -B "$build" "${build_options[@]}" >/dev/null
 fi
-mapfile -t sources < <(git ls-files 'toollib/*.cpp' 'schema/*.cpp' 'dscontext/*.cpp' \
+mapfile -t sources < <(git ls-files 'toollib/*.cpp' 'schema/*.cpp' 'fullschema/*.cpp' 'dscontext/*.cpp' \
     'dsclient/*.cpp' 'tavler/*.cpp')
 mapfile -t tests < <(git ls-files 'tests/*.cpp')
 

@@ -28,6 +28,21 @@ void* operator new(std::size_t size) {
 void* operator new[](std::size_t size) {
     return operator new(size);
 }
+// Replaced as well, as a sanitizer's own versions would not pair with ours.
+void* operator new(std::size_t size, const std::nothrow_t& /*tag*/) noexcept {
+    ++allocations;
+    allocatedBytes += size;
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
+void operator delete(void* memory, const std::nothrow_t& /*tag*/) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory, const std::nothrow_t& /*tag*/) noexcept {
+    std::free(memory);
+}
 void operator delete(void* memory) noexcept {
     std::free(memory);
 }
