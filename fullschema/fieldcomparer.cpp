@@ -169,18 +169,25 @@ void FieldComparer::compareSets(std::string_view field, const ReferenceSet& a,
     const auto note = [&severity](Severity found) {
         severity = severity ? worse(*severity, found) : found;
     };
+    ReferenceSet removed;
+    ReferenceSet added;
     for (const auto& member : a) {
         if (!b.contains(member.first) && !(inheritedA && inheritedA->contains(member.first))) {
             note(rule.removed);
+            removed.insert(member);
         }
     }
     for (const auto& member : b) {
         if (!a.contains(member.first) && !(inheritedB && inheritedB->contains(member.first))) {
             note(rule.added);
+            added.insert(member);
         }
     }
     if (severity) {
         report(field, sortedValue(a), sortedValue(b), *severity);
+        // A reader of a long effective set wants the change, not both sets.
+        out_.back().added = sortedValue(added).list;
+        out_.back().removed = sortedValue(removed).list;
     }
 }
 
@@ -196,8 +203,9 @@ void FieldComparer::compareSets(std::string_view field, Kind target,
 
 void FieldComparer::compareFlag(std::string_view field, bool a, bool b, Severity set,
                                 Severity cleared) {
+    // A flag that is not set is false, not absent: both sides know it.
     if (a != b) {
-        reportField(field, b ? set : cleared);
+        report(field, Value::ofFlag(a), Value::ofFlag(b), b ? set : cleared);
     }
 }
 

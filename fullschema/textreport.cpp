@@ -12,6 +12,7 @@ namespace fullschema {
 namespace {
 
 constexpr std::size_t kSeverityWidth = 12;
+constexpr std::size_t kReportWidth = 100;
 
 std::string_view colourOf(Severity severity) {
     switch (severity) {
@@ -105,33 +106,49 @@ std::string definitionText(const Difference& d) {
     return text;
 }
 
-void writeLine(std::ostream& os, const Difference& d, bool colour) {
-    os << "  ";
+// "FIELD: A -> B", broken before the arrow when the line would not fit a
+// terminal of kReportWidth columns.
+void writeFieldChange(std::ostream& os, const Difference& d, bool colour) {
+    os << "    ";
     writeSeverity(os, d.severity, colour);
-    switch (d.change) {
-        case Change::onlyInA:
-            os << "only in A  " << definitionText(d) << '\n';
-            return;
-        case Change::onlyInB:
-            os << "only in B  " << definitionText(d) << '\n';
-            return;
-        case Change::changed:
-            os << "changed    " << definitionText(d) << ' ' << d.field << ": " << changeText(d)
-               << '\n';
-            return;
+    const std::string head = d.field + ": ";
+    const std::string change = changeText(d);
+    const std::size_t arrow = change.find(" -> ");
+    const std::size_t width = 4 + kSeverityWidth + head.size() + change.size();
+    if (width <= kReportWidth || arrow == std::string::npos || !d.added.empty() ||
+        !d.removed.empty()) {
+        os << head << change << '\n';
+        return;
     }
+    os << head << change.substr(0, arrow) << '\n'
+       << std::string(4 + kSeverityWidth + 2, ' ') << change.substr(arrow + 1) << '\n';
 }
 
-// Within a kind: what only A holds, what only B holds, then what differs.
+// Within a kind: what only A holds, what only B holds, then each definition
+// that differs under its name, with a line for each differing field.
 void writeKind(std::ostream& os, Kind kind, const std::vector<const Difference*>& differences,
                bool colour) {
     os << '\n' << schemadesc::kindName(kind) << '\n';
-    for (const Change change : {Change::onlyInA, Change::onlyInB, Change::changed}) {
+    for (const Change change : {Change::onlyInA, Change::onlyInB}) {
         for (const Difference* d : differences) {
             if (d->change == change) {
-                writeLine(os, *d, colour);
+                os << "  ";
+                writeSeverity(os, d->severity, colour);
+                os << (change == Change::onlyInA ? "only in A: " : "only in B: ")
+                   << definitionText(*d) << '\n';
             }
         }
+    }
+    const Difference* previous = nullptr;
+    for (const Difference* d : differences) {
+        if (d->change != Change::changed) {
+            continue;
+        }
+        if (previous == nullptr || previous->name != d->name || previous->oid != d->oid) {
+            os << "  " << definitionText(*d) << '\n';
+        }
+        writeFieldChange(os, *d, colour);
+        previous = d;
     }
 }
 

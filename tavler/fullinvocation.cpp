@@ -73,7 +73,6 @@ std::optional<fullschema::FullSchema> readSource(ServerState& server, int i,
                                                  const std::string& upperName) {
     // A word with a server scheme names a server even with ".ref" inside it.
     if (!hasServerScheme(upperName) && containsName(upperName, ".ref")) {
-        updateMsg("");
         std::cerr << typedName
                   << ": a reference file holds the listing layout only; compare it without "
                      "--full\n";
