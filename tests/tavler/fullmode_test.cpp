@@ -98,8 +98,9 @@ TEST_F(FullMode, LiveServersAgainstTheirFilesAndAgainstEachOther) {
         "ORDERING integerOrderingMatch SYNTAX 1.3.6.1.4.1.1466.115.121.1.27 SINGLE-VALUE )\n"
         "objectclass ( 1.3.6.1.4.1.99999.3.1 NAME 'siteObject' SUP top AUXILIARY "
         "MUST siteCode )\n";
-    const std::string integer = "EQUALITY integerMatch ORDERING integerOrderingMatch SYNTAX "
-                                "1.3.6.1.4.1.1466.115.121.1.27";
+    const std::string integer =
+        "EQUALITY integerMatch ORDERING integerOrderingMatch SYNTAX "
+        "1.3.6.1.4.1.1466.115.121.1.27";
     std::string changed = site;
     changed.replace(changed.find(integer), integer.size(),
                     "EQUALITY caseIgnoreMatch SYNTAX 1.3.6.1.4.1.1466.115.121.1.15");
@@ -142,13 +143,12 @@ TEST_F(FullMode, LiveServersAgainstTheirFilesAndAgainstEachOther) {
             designed.insert(found);
         }
     }
-    EXPECT_EQ(designed,
-              (std::set<Found>{
-                  {"attributeTypes", "siteCode", "EQUALITY", "breaking"},
-                  {"attributeTypes", "siteCode", "ORDERING", "breaking"},
-                  {"attributeTypes", "siteCode", "SYNTAX", "breaking"},
-                  {"attributeTypes", "siteName", "only-in-b", "compatible"},
-              }));
+    EXPECT_EQ(designed, (std::set<Found>{
+                            {"attributeTypes", "siteCode", "EQUALITY", "breaking"},
+                            {"attributeTypes", "siteCode", "ORDERING", "breaking"},
+                            {"attributeTypes", "siteCode", "SYNTAX", "breaking"},
+                            {"attributeTypes", "siteName", "only-in-b", "compatible"},
+                        }));
     EXPECT_EQ(run({"--full", a.ldapUrl(), a.ldapUrl()}).status, 0);
     expectSnapshotReadsBack(b.ldapUrl());
 }
