@@ -80,6 +80,10 @@ void appendField(std::string& out, schemadesc::Kind kind, const Field& field) {
 std::string describe(schemadesc::Kind kind, const schemadesc::FullDefinition& definition) {
     std::string out = "( ";
     for (const Field& field : fieldsOf(kind, definition)) {
+        // A definition that libldap took without an OID has only its NAME.
+        if (field.keyword == "OID" && field.value.text.empty()) {
+            continue;
+        }
         appendField(out, kind, field);
         out += ' ';
     }
