@@ -252,6 +252,12 @@ int main2(int argc, char** argv) {
         std::cerr << "tavler: unknown option " << *parsed.unknown << " (see tavler --help)\n";
         return 2;
     }
+    // The listing layout has no DESC or extensions to be strict about: a
+    // strict comparison that quietly compared less would mislead.
+    if (parsed.options.strict && !parsed.options.full) {
+        std::cerr << "tavler: --strict compares in full mode only (add --full or --json)\n";
+        return 2;
+    }
     if (parsed.options.help || parsed.options.version) {
         if (parsed.options.help) {
             writeHelp(std::cout);
