@@ -19,7 +19,7 @@ std::string formatCode(std::int32_t code) {
     return shown;
 }
 
-void reportLibraryError(const std::string& text, std::int32_t code) {
+std::string reportLibraryError(const std::string& text, std::int32_t code, std::ostream& lineOut) {
     if (code == QXERR_OUT_OF_MEMORY) {
         // Memory that ran out ends the run wherever it happened; the
         // library only passed it on as a code.
@@ -28,15 +28,19 @@ void reportLibraryError(const std::string& text, std::int32_t code) {
     // Read before anything else calls the library, which clears the text.
     std::string detail(QXGetLastErrorText(nullptr, 0) + 1, '\0');
     detail.resize(QXGetLastErrorText(detail.data(), detail.size()));
-    std::cout << text << formatCode(code) << '\n';
-    if (!detail.empty()) {
-        // Padded to the status line's width, so that on a terminal it covers
-        // the status line it is written over.
-        constexpr std::size_t statusWidth = 79;
-        if (detail.size() < statusWidth) {
-            detail.resize(statusWidth, ' ');
-        }
-        std::cout.flush();
-        std::cerr << detail << '\n';
+    std::string line = text + formatCode(code);
+    lineOut << line << '\n';
+    if (detail.empty()) {
+        return line;
     }
+    // Padded to the status line's width, so that on a terminal it covers
+    // the status line it is written over.
+    constexpr std::size_t statusWidth = 79;
+    std::string padded = detail;
+    if (padded.size() < statusWidth) {
+        padded.resize(statusWidth, ' ');
+    }
+    std::cout.flush();
+    std::cerr << padded << '\n';
+    return detail;
 }

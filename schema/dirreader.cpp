@@ -50,11 +50,13 @@ struct KindCalls {
     const char* countText;
 };
 
-bool failed(std::int32_t code, const char* text) {
+// A failure writes its line, and keeps in `why` what a summary of the run
+// says about it.
+bool failed(std::int32_t code, const char* text, std::string& why) {
     if (code == QX_SUCCESS) {
         return false;
     }
-    reportLibraryError(text, code);
+    why = reportLibraryError(text, code);
     return true;
 }
 
@@ -69,44 +71,47 @@ std::string fileServerName(std::uint32_t connection) {
 // The frame all three readers share: one buffer for every part, a check of
 // which connection answered each part, and `readOne` called once per
 // definition after the spinner has turned. The definitions read go into
-// `read`, also those read before a failure; a failure has written its line.
+// `read`, also those read before a failure; a failure has written its line,
+// and the result holds it in one line.
 template <class Def, class ReadOne>
 ReadResult readParts(std::uint8_t whirly, std::vector<Def>& read, std::uint32_t connHandle,
                      DSContext& dsContext, const KindCalls& calls, ReadOne readOne) {
     const std::uint32_t context = dsContext.getContextHandle();
+    std::string why;
     ReplyBufferHandle buffer;
-    if (failed(buffer.allocate(), "QXDSAllocBuf returned ")) {
-        return ReadResult::failed();
+    if (failed(buffer.allocate(), "QXDSAllocBuf returned ", why)) {
+        return ReadResult::failed(why);
     }
     std::int32_t iteration = QX_ITERATION_START;
     do {
         if (failed(calls.read(context, QX_INFO_FULL, 1, 0, &iteration, buffer.handle),
-                   calls.readText)) {
-            return ReadResult::failed();
+                   calls.readText, why)) {
+            return ReadResult::failed(why);
         }
         std::uint32_t answered = 0;
         if (failed(QXDSGetContext(context, QX_CTX_CONNECTION, &answered),
-                   "QXDSGetContext returned ")) {
-            return ReadResult::failed();
+                   "QXDSGetContext returned ", why)) {
+            return ReadResult::failed(why);
         }
         if (answered != connHandle) {
             const std::string requested = fileServerName(connHandle);
             const std::string actual = fileServerName(answered);
-            std::cout << "The schema information requested from " << requested
-                      << " was acutally returned by " << actual << '\n';
-            return ReadResult::failed();
+            why = "The schema information requested from " + requested +
+                  " was acutally returned by " + actual;
+            std::cout << why << '\n';
+            return ReadResult::failed(why);
         }
         std::uint32_t count = 0;
-        if (failed(calls.count(context, buffer.handle, &count), calls.countText)) {
-            return ReadResult::failed();
+        if (failed(calls.count(context, buffer.handle, &count), calls.countText, why)) {
+            return ReadResult::failed(why);
         }
         for (std::uint32_t n = 0; n < count; ++n) {
             if (whirly != 0) {
                 whirlyGig();
             }
-            std::optional<Def> def = readOne(context, buffer.handle);
+            std::optional<Def> def = readOne(context, buffer.handle, why);
             if (!def) {
-                return ReadResult::failed();
+                return ReadResult::failed(why);
             }
             read.push_back(std::move(*def));
         }
@@ -118,11 +123,15 @@ ReadResult readParts(std::uint8_t whirly, std::vector<Def>& read, std::uint32_t 
 // the same result as inserting the definitions one by one, without the
 // quadratic cost of input that arrives unsorted.
 template <class Def, class ReadOne>
-int readAll(std::uint8_t whirly, ExtendedArray<Def>& target, std::uint32_t connHandle,
-            DSContext& dsContext, const KindCalls& calls, ReadOne readOne) {
+int readAll(std::uint8_t whirly, ExtendedArray<Def>& target, std::string& failure,
+            std::uint32_t connHandle, DSContext& dsContext, const KindCalls& calls,
+            ReadOne readOne) {
     std::vector<Def> read;
-    const ReadResult result = readParts(whirly, read, connHandle, dsContext, calls, readOne);
+    ReadResult result = readParts(whirly, read, connHandle, dsContext, calls, readOne);
     target.AddAll(std::move(read));
+    if (!result.ok) {
+        failure = std::move(result.failure);
+    }
     return result.ok ? 1 : 0;
 }
 
@@ -133,25 +142,26 @@ constexpr std::array<ClassType, 5> listTypes{SUPERCLASSES, CONTAINMENT, NAMEDBY,
 int Schema::readClassDefs(std::uint32_t connHandle, DSContext& dsContext) {
     static constexpr KindCalls calls{QXDSReadClassDef, "QXDSReadClassDef returned ",
                                      QXDSGetClassDefCount, "QXDSGetClassDefCount returned "};
-    return readAll(whirly, classDef, connHandle, dsContext, calls,
-                   [](std::uint32_t context, std::uint32_t buffer) -> std::optional<ClassDef> {
+    return readAll(whirly, classDef, failure, connHandle, dsContext, calls,
+                   [](std::uint32_t context, std::uint32_t buffer,
+                      std::string& why) -> std::optional<ClassDef> {
                        std::array<char, QX_NAME_BUF_SIZE> defName{};
                        Class_Info_T info{};
                        if (failed(QXDSGetClassDef(context, buffer, defName.data(), &info),
-                                  "QXDSGetClassDef returned ")) {
+                                  "QXDSGetClassDef returned ", why)) {
                            return std::nullopt;
                        }
                        ClassDef def(defName.data(), info.classFlags);
                        for (ClassType type : listTypes) {
                            std::uint32_t count = 0;
                            if (failed(QXDSGetClassItemCount(context, buffer, &count),
-                                      "QXDSGetClassItemCount returned ")) {
+                                      "QXDSGetClassItemCount returned ", why)) {
                                return std::nullopt;
                            }
                            for (std::uint32_t n = 0; n < count; ++n) {
                                std::array<char, QX_NAME_BUF_SIZE> item{};
                                if (failed(QXDSGetClassItem(context, buffer, item.data()),
-                                          "QXDSGetClassItem returned ")) {
+                                          "QXDSGetClassItem returned ", why)) {
                                    return std::nullopt;
                                }
                                def.add(type, item.data());
@@ -164,12 +174,13 @@ int Schema::readClassDefs(std::uint32_t connHandle, DSContext& dsContext) {
 int Schema::readAttrDefs(std::uint32_t connHandle, DSContext& dsContext) {
     static constexpr KindCalls calls{QXDSReadAttrDef, "QXDSReadAttrDef returned ", QXDSGetAttrCount,
                                      "QXDSGetAttrCount returned "};
-    return readAll(whirly, attrDef, connHandle, dsContext, calls,
-                   [](std::uint32_t context, std::uint32_t buffer) -> std::optional<AttrDef> {
+    return readAll(whirly, attrDef, failure, connHandle, dsContext, calls,
+                   [](std::uint32_t context, std::uint32_t buffer,
+                      std::string& why) -> std::optional<AttrDef> {
                        std::array<char, QX_NAME_BUF_SIZE> defName{};
                        Attr_Info_T info{};
                        if (failed(QXDSGetAttrDef(context, buffer, defName.data(), &info),
-                                  "QXDSGetAttrDef returned ")) {
+                                  "QXDSGetAttrDef returned ", why)) {
                            return std::nullopt;
                        }
                        return AttrDef(info.attrSyntaxID, info.attrFlags, defName.data());
@@ -179,12 +190,13 @@ int Schema::readAttrDefs(std::uint32_t connHandle, DSContext& dsContext) {
 int Schema::readSyntaxDefs(std::uint32_t connHandle, DSContext& dsContext) {
     static constexpr KindCalls calls{QXDSReadSyntaxes, "QXDSReadSyntaxes returned ",
                                      QXDSGetSyntaxCount, "QXDSGetSyntaxCount returned "};
-    return readAll(whirly, syntaxDef, connHandle, dsContext, calls,
-                   [](std::uint32_t context, std::uint32_t buffer) -> std::optional<SyntaxDef> {
+    return readAll(whirly, syntaxDef, failure, connHandle, dsContext, calls,
+                   [](std::uint32_t context, std::uint32_t buffer,
+                      std::string& why) -> std::optional<SyntaxDef> {
                        std::array<char, QX_NAME_BUF_SIZE> defName{};
                        Syntax_Info_T info{};
                        if (failed(QXDSGetSyntaxDef(context, buffer, defName.data(), &info),
-                                  "QXDSGetSyntaxDef returned ")) {
+                                  "QXDSGetSyntaxDef returned ", why)) {
                            return std::nullopt;
                        }
                        return SyntaxDef(defName.data(), info.flags);

@@ -4,9 +4,9 @@
 #include <utility>
 
 // How one reader of one kind of definition ended, from a file or from a
-// directory server: whether it read the whole kind, and if not, why, as far
-// as the reader leaves that to its caller (a file reader does; a directory
-// reader has written its line already, and leaves `failure` empty).
+// directory server: whether it read the whole kind, and if not, why (a file
+// reader leaves writing that to its caller; a directory reader has written
+// its line already, and `failure` holds it for a summary of the run).
 struct ReadResult {
     bool ok = false;
     std::string failure;

@@ -50,9 +50,10 @@ class Schema {
     bool readClassDefs(TextStreamParser& tsp);
     bool readAttrDefs(TextStreamParser& tsp);
     bool readSyntaxDefs(TextStreamParser& tsp);
-    // Why the last file reader of this schema that returned false failed
-    // ("no \"Class Definitions\" section", "nothing follows the \"Class
-    // Definitions\" header"); empty when none failed.
+    // Why the last reader of this schema that returned false failed: from a
+    // file, "no \"Class Definitions\" section" or "nothing follows the
+    // \"Class Definitions\" header"; from a server, the library's own text
+    // or else the line written. Empty when none failed.
     const std::string& readFailure() const { return failure; }
     // The file readers take a section from `cache` when its file was read
     // before, and keep what they read there; nullptr (the default) reads

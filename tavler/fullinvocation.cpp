@@ -67,19 +67,21 @@ void collect(void* user, std::uint32_t kind, const char* text, std::size_t lengt
 }
 
 // The schema a source word names, read whole; nothing when it could not be
-// read, with the failure reported.
+// read, with the failure reported and its line in `failure`.
 std::optional<fullschema::FullSchema> readSource(ServerState& server, int i,
                                                  const std::string& typedName,
-                                                 const std::string& upperName) {
+                                                 const std::string& upperName,
+                                                 std::string& failure) {
     // A word with a server scheme names a server even with ".ref" inside it.
     if (!hasServerScheme(upperName) && containsName(upperName, ".ref")) {
-        std::cerr << typedName
-                  << ": a reference file holds the listing layout only; compare it without "
-                     "--full\n";
+        failure = typedName +
+                  ": a reference file holds the listing layout only; compare it without --full";
+        std::cerr << failure << '\n';
         return std::nullopt;
     }
     updateMsg(typedName + ": Connecting");
     if (!attachServer(server, i, upperName, typedName)) {
+        failure = server.failure;
         return std::nullopt;
     }
     updateMsg(typedName + ": Reading Schema Descriptions");
@@ -87,17 +89,16 @@ std::optional<fullschema::FullSchema> readSource(ServerState& server, int i,
     const std::int32_t code =
         QXDSReadDescriptions(server.contextHandle.at(static_cast<std::size_t>(i)), collect, &text);
     if (code != QX_SUCCESS) {
-        reportLibraryError("QXDSReadDescriptions returned ", code);
+        failure = reportLibraryError("QXDSReadDescriptions returned ", code, *server.errorLines);
         return std::nullopt;
     }
     if (!text) {
         throw std::bad_alloc();
     }
-    std::string diagnostic;
-    std::optional<fullschema::FullSchema> schema = fullschema::readFullSchema(*text, diagnostic);
+    std::optional<fullschema::FullSchema> schema = fullschema::readFullSchema(*text, failure);
     if (!schema) {
         updateMsg("");
-        std::cerr << diagnostic << '\n';
+        std::cerr << failure << '\n';
     }
     return schema;
 }
@@ -125,69 +126,92 @@ fullschema::Comparison onlyKinds(fullschema::Comparison all, const KindSet& kind
     return kept;
 }
 
-int list(const std::string& name, const fullschema::FullSchema& schema, const KindSet& kinds,
-         const FullModeOptions& options, bool inListRun) {
+void list(const std::string& name, const fullschema::FullSchema& schema, const KindSet& kinds,
+          const FullModeOptions& options, bool inListRun) {
     if (options.json) {
         fullschema::writeJsonListing(std::cout, name, schema, kinds);
-    } else {
-        if (inListRun) {
-            std::cout << "# " << name << '\n';
-        }
-        fullschema::writeLdifListing(std::cout, schema, kinds);
-        if (inListRun) {
-            std::cout << '\n';
-        }
+        return;
     }
-    return 0;
+    if (inListRun) {
+        std::cout << "# " << name << '\n';
+    }
+    fullschema::writeLdifListing(std::cout, schema, kinds);
+    if (inListRun) {
+        std::cout << '\n';
+    }
 }
 
-int compare(const std::array<std::string, 2>& names,
-            const std::array<fullschema::FullSchema, 2>& schemas, const KindSet& kinds,
-            const FullModeOptions& options) {
+void compare(const std::array<fullschema::FullSchema, 2>& schemas, const KindSet& kinds,
+             const FullModeOptions& options, RunOutcome& outcome) {
+    const std::array<const std::string*, 2> names{&outcome.a, &*outcome.b};
     // A truncated or empty baseline would otherwise pass as "no differences".
     for (std::size_t i = 0; i < schemas.size(); ++i) {
         if (schemas[i].size() == 0) {
             updateMsg("");
-            std::cerr << names[i] << " holds no schema definitions\n";
-            return kFailure;
+            outcome.result = RunOutcome::Result::failed;
+            outcome.message = *names[i] + " holds no schema definitions";
+            std::cerr << outcome.message << '\n';
+            return;
         }
     }
     const fullschema::Comparison comparison =
         onlyKinds(fullschema::compareSchemas(schemas[0], schemas[1], options.strict), kinds);
     if (options.json) {
-        fullschema::writeJsonComparison(std::cout, names[0], schemas[0], names[1], schemas[1],
+        fullschema::writeJsonComparison(std::cout, outcome.a, schemas[0], *outcome.b, schemas[1],
                                         comparison);
     } else {
-        fullschema::writeTextReport(std::cout, names[0], names[1], comparison, useColour());
+        fullschema::writeTextReport(std::cout, outcome.a, *outcome.b, comparison, useColour());
     }
-    return comparison.differences.empty() ? 0 : kDifferences;
+    outcome.result = comparison.differences.empty() ? RunOutcome::Result::noDifferences
+                                                    : RunOutcome::Result::differences;
+    outcome.counts = comparison.counts;
 }
 
 }  // namespace
 
-int fullInvocation(const CMDLine& typed, const CMDLine& upper, const SelectedKinds& selected,
-                   const FullModeOptions& options, ServerState& server, bool inListRun) {
+int fullStatus(const RunOutcome& outcome) {
+    switch (outcome.result) {
+        case RunOutcome::Result::failed:
+            return kFailure;
+        case RunOutcome::Result::differences:
+            return kDifferences;
+        case RunOutcome::Result::noDifferences:
+        case RunOutcome::Result::listed:
+            break;
+    }
+    return 0;
+}
+
+RunOutcome fullInvocation(const CMDLine& typed, const CMDLine& upper, const SelectedKinds& selected,
+                          const FullModeOptions& options, ServerState& server, bool inListRun) {
     const int count = typed.getArgCount();
-    std::array<std::string, 2> names;
+    RunOutcome outcome;
+    outcome.a = typed.getArg(0);
+    if (count == 2) {
+        outcome.b = typed.getArg(1);
+    }
+    if (options.json) {
+        server.errorLines = &std::cerr;
+    }
     std::array<fullschema::FullSchema, 2> schemas;
-    int status = 0;
-    for (int i = 0; i < count && status == 0; ++i) {
-        const auto at = static_cast<std::size_t>(i);
-        names[at] = typed.getArg(i);
+    for (int i = 0; i < count && outcome.result != RunOutcome::Result::failed; ++i) {
         std::optional<fullschema::FullSchema> schema =
-            readSource(server, i, names[at], upper.getArg(i));
+            readSource(server, i, typed.getArg(i), upper.getArg(i), outcome.message);
         if (!schema) {
-            status = kFailure;
+            outcome.result = RunOutcome::Result::failed;
         } else {
-            schemas[at] = std::move(*schema);
+            schemas[static_cast<std::size_t>(i)] = std::move(*schema);
         }
     }
-    if (status == 0) {
+    if (outcome.result != RunOutcome::Result::failed) {
         const KindSet kinds = kindsOf(selected);
-        status = count == 1 ? list(names[0], schemas[0], kinds, options, inListRun)
-                            : compare(names, schemas, kinds, options);
+        if (count == 1) {
+            list(outcome.a, schemas[0], kinds, options, inListRun);
+        } else {
+            compare(schemas, kinds, options, outcome);
+        }
     }
     updateMsg("");
     closeServers(server);
-    return status;
+    return outcome;
 }

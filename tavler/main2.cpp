@@ -18,6 +18,7 @@
 #include "tavler/kindselection.h"
 #include "tavler/options.h"
 #include "tavler/printhelp.h"
+#include "tavler/runsummary.h"
 #include "tavler/serversource.h"
 #include "toollib/heapmemory.h"
 #include "toollib/namecompare.h"
@@ -52,7 +53,22 @@ struct Run {
     Options options;
     // Full mode: the highest status of any invocation of the run.
     int worstStatus = 0;
+    // Whether a list file was run, and what each comparison or listing made
+    // by a line of one came to, for --summary.
+    bool ranList = false;
+    std::vector<RunOutcome> outcomes;
 };
+
+// Only what lines of list files made goes into a summary.
+void record(Run& run, RunOutcome outcome) {
+    if (!run.lists.empty()) {
+        run.outcomes.push_back(std::move(outcome));
+    }
+}
+
+bool isListWord(const std::string& upperWord) {
+    return !hasServerScheme(upperWord) && containsName(upperWord, ".lst");
+}
 
 int invocation(int argc, char** argv, Run& run);
 
@@ -76,8 +92,10 @@ int placeOf(int argc, char** argv, const std::string& listArg) {
 int listRun(int argc, char** argv, const std::string& listArg, const std::string& typedName,
             Run& run) {
     std::vector<RunningList>& running = run.lists;
+    // JSON output keeps standard output for its documents.
+    std::ostream& lines = run.options.json ? std::cerr : std::cout;
     if (running.size() >= maxListDepth) {
-        std::cout << listArg << ": list files nest too deeply\n";
+        lines << listArg << ": list files nest too deeply\n";
         return 1;
     }
     const int j = placeOf(argc, argv, listArg);
@@ -89,7 +107,7 @@ int listRun(int argc, char** argv, const std::string& listArg, const std::string
     if (stat(typedName.c_str(), &status) == 0) {
         id = RunningList{j, status.st_dev, status.st_ino};
         if (std::find(running.begin(), running.end(), *id) != running.end()) {
-            std::cout << listArg << ": list file is already being run\n";
+            lines << listArg << ": list file is already being run\n";
             return 1;
         }
     }
@@ -97,6 +115,7 @@ int listRun(int argc, char** argv, const std::string& listArg, const std::string
     // A name that could not be looked up is not found again either; it
     // still counts towards the depth.
     running.push_back(id.value_or(RunningList{j, 0, 0}));
+    run.ranList = true;
     while (tsp.getLine()) {
         std::string word = tsp.line;
         char* temparg = argv[j];
@@ -131,15 +150,17 @@ int fullRun(const CMDLine& typed, const CMDLine& upper, const SelectedKinds& sel
             ServerState& server, int argc, char** argv, Run& run) {
     for (int i = 0; i < upper.getArgCount(); ++i) {
         const std::string arg = upper.getArg(i);
-        if (!hasServerScheme(arg) && containsName(arg, ".lst")) {
+        if (isListWord(arg)) {
             if (listRun(argc, argv, arg, typed.getArg(i), run) != 0) {
                 run.worstStatus = std::max(run.worstStatus, 2);
             }
             return run.worstStatus;
         }
     }
-    const int status = fullInvocation(
+    RunOutcome outcome = fullInvocation(
         typed, upper, selected, {run.options.json, run.options.strict}, server, !run.lists.empty());
+    const int status = fullStatus(outcome);
+    record(run, std::move(outcome));
     run.worstStatus = std::max(run.worstStatus, status);
     return status;
 }
@@ -176,6 +197,14 @@ int invocation(int argc, char** argv, Run& run) {
         return fullRun(typed, cmd, selected, server, argc, argv, run);
     }
 
+    // A list word in the second place that is not reached leaves a
+    // failure with the first alone.
+    RunOutcome outcome;
+    outcome.a = cmd.getArg(0);
+    if (cmd.getArgCount() == 2 && !isListWord(cmd.getArg(1))) {
+        outcome.b = cmd.getArg(1);
+    }
+    outcome.result = RunOutcome::Result::failed;
     for (int i = 0; i < cmd.getArgCount(); ++i) {
         const std::string arg = cmd.getArg(i);
         const std::size_t at = static_cast<std::size_t>(i);
@@ -183,7 +212,7 @@ int invocation(int argc, char** argv, Run& run) {
         // A word with a server scheme names a server even with ".lst" or
         // ".ref" inside it (a path or a host name may hold either).
         const bool schemeServer = hasServerScheme(arg);
-        if (!schemeServer && containsName(arg, ".lst")) {
+        if (isListWord(arg)) {
             return listRun(argc, argv, arg, typed.getArg(i), run);
         }
         schema[at].name = arg;
@@ -198,6 +227,8 @@ int invocation(int argc, char** argv, Run& run) {
             // Connecting and binding may wait for a long time: the user sees for whom.
             updateMsg(schema[at].name + ": Connecting");
             if (!attachServer(server, i, arg, typed.getArg(i))) {
+                outcome.message = server.failure;
+                record(run, std::move(outcome));
                 return 1;
             }
         }
@@ -210,11 +241,14 @@ int invocation(int argc, char** argv, Run& run) {
                 tsp ? (schema[at].*kind.readFile)(*tsp)
                     : (schema[at].*kind.readServer)(server.connHandle[at], dsContext[at]) != 0;
             if (!read) {
+                outcome.message = schema[at].readFailure();
                 if (tsp) {
                     // A file says why it cannot be read; a server's error line did already.
+                    outcome.message = typed.getArg(i) + ": " + outcome.message;
                     updateMsg("");
-                    std::cerr << typed.getArg(i) << ": " << schema[at].readFailure() << '\n';
+                    std::cerr << outcome.message << '\n';
                 }
+                record(run, std::move(outcome));
                 return 1;
             }
         }
@@ -222,14 +256,17 @@ int invocation(int argc, char** argv, Run& run) {
 
     if (cmd.getArgCount() == 2) {
         std::cout << "\nComparing " << schema[0].name << " with " << schema[1].name << "...\n";
-        if (schema[0].compare(schema[1]) != 0) {
-            error = true;
-        }
+        const bool differs = schema[0].compare(schema[1]) != 0;
+        error = error || differs;
+        outcome.result =
+            differs ? RunOutcome::Result::differences : RunOutcome::Result::noDifferences;
     } else {
         // An empty kind that was asked for gets its section, so that the
         // listing reads back as a reference file.
         schema[0].write(std::cout, selected);
+        outcome.result = RunOutcome::Result::listed;
     }
+    record(run, std::move(outcome));
     updateMsg("");
     closeServers(server);
     return error ? 1 : 0;
@@ -271,5 +308,12 @@ int main2(int argc, char** argv) {
     std::vector<char*>& words = parsed.words;
     words.push_back(nullptr);  // argv's own end
     const int status = invocation(static_cast<int>(words.size()) - 1, words.data(), run);
+    if (run.options.summary && run.ranList) {
+        if (run.options.json) {
+            writeJsonSummary(std::cout, run.outcomes);
+        } else {
+            writeSummary(std::cout, run.outcomes);
+        }
+    }
     return finishOutput(run.options.full ? std::max(status, run.worstStatus) : status);
 }

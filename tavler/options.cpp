@@ -24,6 +24,8 @@ ParsedCommandLine takeOptions(int argc, char** argv) {
             parsed.options.json = parsed.options.full = true;
         } else if (word == "--strict") {
             parsed.options.strict = true;
+        } else if (word == "--summary") {
+            parsed.options.summary = true;
         } else if (!parsed.unknown) {
             parsed.unknown = std::string(word);
         }

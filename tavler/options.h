@@ -16,6 +16,8 @@ struct Options {
     bool json = false;
     // Full mode also compares DESC and extensions, and the order of aliases.
     bool strict = false;
+    // After a list run, a line per comparison or listing it made and the totals.
+    bool summary = false;
 };
 
 struct ParsedCommandLine {

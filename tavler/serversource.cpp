@@ -15,17 +15,18 @@ bool attachServer(ServerState& state, int i, const std::string& shownName,
                                   &connHandle) != QX_SUCCESS) {
         if (const std::int32_t code = QXGetDefaultConnectionID(&state.curConnID);
             code != QX_SUCCESS) {
-            reportLibraryError(
-                "Could not get default connection ID.  QXGetDefaultConnectionID returned ", code);
+            state.failure = reportLibraryError(
+                "Could not get default connection ID.  QXGetDefaultConnectionID returned ", code,
+                *state.errorLines);
             return false;
         }
         if (const std::int32_t code =
                 QXCCOpenConnByName(state.curConnID, typedName.c_str(), QX_NAME_FORMAT_SERVER,
                                    QX_OPEN_STATE_DEFAULT, QX_TRANSPORT_ANY, &connHandle);
             code != QX_SUCCESS) {
-            reportLibraryError(
-                "Could not attach to server " + shownName + ".  QXCCOpenConnByName returned ",
-                code);
+            state.failure = reportLibraryError(
+                "Could not attach to server " + shownName + ".  QXCCOpenConnByName returned ", code,
+                *state.errorLines);
             return false;
         }
         state.closeConn.at(static_cast<std::size_t>(i)) = true;
@@ -33,7 +34,7 @@ bool attachServer(ServerState& state, int i, const std::string& shownName,
     if (const std::int32_t code = QXDSSetContext(
             state.contextHandle.at(static_cast<std::size_t>(i)), QX_CTX_CONNECTION, &connHandle);
         code != QX_SUCCESS) {
-        reportLibraryError("QXDSSetContext returned ", code);
+        state.failure = reportLibraryError("QXDSSetContext returned ", code, *state.errorLines);
         return false;
     }
     return true;

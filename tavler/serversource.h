@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <iostream>
 #include <string>
 
 class DSContext;
@@ -9,11 +10,15 @@ class DSContext;
 // The server state of one invocation: for each schema position, the
 // connection it reads through, whether this invocation opened that
 // connection itself, and the handle of the position's directory context.
+// Error lines go to `errorLines`: JSON output keeps standard output for its
+// documents alone. `failure` is the last failure in one line, for a summary.
 struct ServerState {
     std::array<bool, 2> closeConn{};
     std::array<std::uint32_t, 2> contextHandle{};
     std::array<std::uint32_t, 2> connHandle{};
     std::uint32_t curConnID = 0;
+    std::ostream* errorLines = &std::cout;
+    std::string failure;
 };
 
 // True when `word` begins with a server-name scheme (file:, ldap://, ldaps://
@@ -23,8 +28,8 @@ bool hasServerScheme(const std::string& word);
 
 // Finds or opens the connection to the server `typedName` (as typed) for
 // position `i` and directs the position's context to it. On failure a line
-// naming the server as `shownName` (upper case) is on standard output and
-// the result is false.
+// naming the server as `shownName` (upper case) is on the state's error
+// lines, its text in `failure`, and the result is false.
 bool attachServer(ServerState& state, int i, const std::string& shownName,
                   const std::string& typedName);
 
