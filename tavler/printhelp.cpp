@@ -97,6 +97,9 @@ Options
   --json                    full mode, written as JSON
   --strict                  full mode also compares DESC, X- extensions and
                             the order of aliases (cosmetic differences)
+  --summary                 after a run of a list file, one line per
+                            comparison or listing it made and the totals
+                            (with --json: one last JSON document)
   --                        the words after it are arguments or switches
 
 Exit status
