@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -33,17 +34,23 @@ using schemadesc::parseSyntax;
 
 namespace {
 
-struct NameLess {
-    bool operator()(const std::string& a, const std::string& b) const {
-        return compareNames(a, b) < 0;
-    }
-};
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Finds the definitions of one kind by any of their NAMEs (letter case
-// ignored) and then by OID; of several, the first in source order.
+// ignored) and then by OID; of several, the first in source order. The keys
+// are views of the parsed definitions, which outlive the index and are not
+// moved while it is in use.
 class DefinitionIndex {
   public:
     explicit DefinitionIndex(const OidMacros& macros) : macros_(macros) {}
+
+    // Sized once for the definitions to come, so that no rehash copies it.
+    void reserve(std::size_t names, std::size_t oids) {
+        byName_.reserve(names);
+        byOid_.reserve(oids);
+    }
 
     void add(const std::vector<std::string>& names, const std::string& oid, std::size_t position) {
         for (const std::string& name : names) {
@@ -58,13 +65,19 @@ class DefinitionIndex {
         if (reference.empty()) {
             return std::nullopt;
         }
-        if (const auto found = byName_.find(reference); found != byName_.end()) {
+        if (const auto found = byName_.find(std::string_view(reference)); found != byName_.end()) {
             return found->second;
         }
-        if (const auto found = byOid_.find(reference); found != byOid_.end()) {
+        if (const auto found = byOid_.find(std::string_view(reference)); found != byOid_.end()) {
             return found->second;
         }
-        if (const auto found = byOid_.find(macros_.expand(reference)); found != byOid_.end()) {
+        // Only a reference that begins with a macro name can expand; a
+        // numeric one is its own expansion and was looked for above.
+        if (isDigit(reference.front())) {
+            return std::nullopt;
+        }
+        const std::string expanded = macros_.expand(reference);
+        if (const auto found = byOid_.find(std::string_view(expanded)); found != byOid_.end()) {
             return found->second;
         }
         return std::nullopt;
@@ -72,23 +85,44 @@ class DefinitionIndex {
 
   private:
     const OidMacros& macros_;
-    std::map<std::string, std::size_t, NameLess> byName_;
-    std::unordered_map<std::string, std::size_t> byOid_;
+    std::unordered_map<std::string_view, std::size_t, NameHash, NameEqual> byName_;
+    std::unordered_map<std::string_view, std::size_t> byOid_;
 };
 
 template <class Parsed>
-std::string definitionName(const Parsed& parsed) {
+std::size_t nameCount(const std::vector<Parsed>& parsed) {
+    std::size_t count = 0;
+    for (const Parsed& one : parsed) {
+        count += one.names.size();
+    }
+    return count;
+}
+
+template <class Parsed>
+const std::string& definitionName(const Parsed& parsed) {
     return parsed.names.empty() ? parsed.oid : parsed.names.front();
 }
 
-void addOnce(std::vector<std::string>& list, const std::string& name) {
-    const bool present = std::any_of(list.begin(), list.end(), [&](const std::string& member) {
-        return namesEqual(member, name);
-    });
-    if (!present) {
-        list.push_back(name);
+// The names already in one list of each class, so that a list gathered
+// from many name forms or rules takes each name once without searching the
+// list for every name added. The views are of names in the parsed
+// definitions, which outlive it.
+class ListOnce {
+  public:
+    explicit ListOnce(ClassList list) : list_(list) {}
+
+    void add(std::vector<ClassDefinition>& definitions, std::size_t owner,
+             const std::string& name) {
+        if (seen_[owner].insert(std::string_view(name)).second) {
+            definitions[owner].lists[list_].push_back(name);
+        }
     }
-}
+
+  private:
+    ClassList list_;
+    std::unordered_map<std::size_t, std::unordered_set<std::string_view, NameHash, NameEqual>>
+        seen_;
+};
 
 template <class Definition>
 void failKind(KindContent<Definition>& kind, const Description& description, const char* what) {
@@ -179,6 +213,7 @@ class Converter {
     template <class Parsed, class Definition, class Parse>
     void parseKind(const std::vector<Description>& descriptions, std::vector<Parsed>& parsed,
                    KindContent<Definition>& kind, const char* what, Parse parse) {
+        parsed.reserve(descriptions.size());
         for (const Description& description : descriptions) {
             std::optional<Parsed> one = parse(description.text, macros_);
             if (one) {
@@ -195,6 +230,9 @@ class Converter {
         parseKind(in_.structureRules, rules_, out_.classes, "DIT structure rule", parseRule);
         parseKind(in_.attributeTypes, attrs_, out_.attrs, "attribute type", parseAttr);
         parseKind(in_.ldapSyntaxes, syntaxes_, out_.syntaxes, "syntax", parseSyntax);
+        classIndex_.reserve(nameCount(classes_), classes_.size());
+        attrIndex_.reserve(nameCount(attrs_), attrs_.size());
+        formIndex_.reserve(nameCount(forms_), forms_.size());
         for (std::size_t i = 0; i < classes_.size(); ++i) {
             classIndex_.add(classes_[i].names, classes_[i].oid, i);
         }
@@ -209,43 +247,69 @@ class Converter {
         }
     }
 
-    std::string resolveClass(const std::string& reference) const {
+    // The name a reference resolves to, or the reference as written.
+    const std::string& resolveClass(const std::string& reference) const {
         const auto found = classIndex_.find(reference);
         return found ? definitionName(classes_[*found]) : reference;
     }
 
-    std::string resolveAttr(const std::string& reference) const {
+    const std::string& resolveAttr(const std::string& reference) const {
         const auto found = attrIndex_.find(reference);
         return found ? definitionName(attrs_[*found]) : reference;
     }
 
-    // The nearest attribute on the SUP chain, starting with `start` itself,
-    // that has what `has` looks for; none at an undefined SUP or a loop.
+    // For every attribute, the nearest one on its SUP chain, starting with
+    // itself, that has what `has` looks for; none at an undefined SUP or a
+    // loop. Each chain is walked once: every attribute on a walk takes the
+    // walk's answer, and a later walk that reaches one stops there.
     template <class Has>
-    const ParsedAttr* nearest(std::size_t start, Has has) const {
-        std::vector<bool> seen(attrs_.size(), false);
-        std::size_t current = start;
-        while (!seen[current]) {
-            seen[current] = true;
-            if (has(attrs_[current])) {
-                return &attrs_[current];
+    std::vector<const ParsedAttr*> nearestOfAll(Has has) const {
+        enum class State : unsigned char { unknown, walking, known };
+        std::vector<State> state(attrs_.size(), State::unknown);
+        std::vector<const ParsedAttr*> nearest(attrs_.size(), nullptr);
+        std::vector<std::size_t> walk;
+        for (std::size_t start = 0; start < attrs_.size(); ++start) {
+            const ParsedAttr* answer = nullptr;
+            std::size_t current = start;
+            while (true) {
+                if (state[current] == State::known) {
+                    answer = nearest[current];
+                    break;
+                }
+                if (state[current] == State::walking) {
+                    break;  // a loop with nothing to find on it
+                }
+                state[current] = State::walking;
+                walk.push_back(current);
+                if (has(attrs_[current])) {
+                    answer = &attrs_[current];
+                    break;
+                }
+                const auto next = attrIndex_.find(attrs_[current].superior);
+                if (!next) {
+                    break;
+                }
+                current = *next;
             }
-            const auto next = attrIndex_.find(attrs_[current].superior);
-            if (!next) {
-                return nullptr;
+            for (const std::size_t walked : walk) {
+                state[walked] = State::known;
+                nearest[walked] = answer;
             }
-            current = *next;
+            walk.clear();
         }
-        return nullptr;
+        return nearest;
     }
 
     void convertAttrs() {
+        const std::vector<const ParsedAttr*> syntaxes =
+            nearestOfAll([](const ParsedAttr& a) { return !a.syntax.empty(); });
+        const std::vector<const ParsedAttr*> equalities =
+            nearestOfAll([](const ParsedAttr& a) { return !a.equality.empty(); });
+        out_.attrs.definitions.reserve(attrs_.size());
         for (std::size_t i = 0; i < attrs_.size(); ++i) {
             const ParsedAttr& attr = attrs_[i];
-            const ParsedAttr* withSyntax =
-                nearest(i, [](const ParsedAttr& a) { return !a.syntax.empty(); });
-            const ParsedAttr* withEquality =
-                nearest(i, [](const ParsedAttr& a) { return !a.equality.empty(); });
+            const ParsedAttr* withSyntax = syntaxes[i];
+            const ParsedAttr* withEquality = equalities[i];
             AttrDefinition definition;
             definition.name = definitionName(attr);
             if (withSyntax) {
@@ -285,6 +349,7 @@ class Converter {
     }
 
     void convertSyntaxes() {
+        out_.syntaxes.definitions.reserve(syntaxes_.size());
         for (const ParsedSyntax& syntax : syntaxes_) {
             SyntaxDefinition definition;
             definition.name = syntax.oid;
@@ -304,6 +369,7 @@ class Converter {
 
     void convertClasses() {
         std::vector<ClassDefinition>& definitions = out_.classes.definitions;
+        definitions.reserve(classes_.size());
         for (const ParsedClass& parsed : classes_) {
             ClassDefinition definition;
             definition.name = definitionName(parsed);
@@ -323,6 +389,7 @@ class Converter {
             }
             definitions.push_back(std::move(definition));
         }
+        ListOnce namedBy(NAMEDBY);
         for (const ParsedNameForm& form : forms_) {
             const auto owner = classIndex_.find(form.objectClass);
             if (!owner) {
@@ -330,10 +397,11 @@ class Converter {
             }
             for (const auto* list : {&form.must, &form.may}) {
                 for (const std::string& attr : *list) {
-                    addOnce(definitions[*owner].lists[NAMEDBY], resolveAttr(attr));
+                    namedBy.add(definitions, *owner, resolveAttr(attr));
                 }
             }
         }
+        ListOnce containment(CONTAINMENT);
         for (const ParsedRule& rule : rules_) {
             const auto owner = classOfRule(rule);
             for (int superiorId : rule.superiors) {
@@ -347,8 +415,8 @@ class Converter {
                 }
                 const auto superiorForm = formIndex_.find(superiorRule.form);
                 if (owner && superiorForm) {
-                    addOnce(definitions[*owner].lists[CONTAINMENT],
-                            resolveClass(forms_[*superiorForm].objectClass));
+                    containment.add(definitions, *owner,
+                                    resolveClass(forms_[*superiorForm].objectClass));
                 }
             }
         }
