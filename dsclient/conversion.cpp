@@ -184,8 +184,11 @@ std::uint32_t syntaxIdOf(const std::string& syntax, const std::string& equality)
 
 class Converter {
   public:
-    explicit Converter(const Descriptions& descriptions)
+    // With `consumed` (the same descriptions), each kind's texts are freed
+    // as soon as they are parsed.
+    Converter(const Descriptions& descriptions, Descriptions* consumed)
         : in_(descriptions),
+          consumed_(consumed),
           macros_(descriptions.oidMacros),
           classIndex_(macros_),
           attrIndex_(macros_),
@@ -196,7 +199,11 @@ class Converter {
         convertAttrs();
         convertSyntaxes();
         convertClasses();
-        out_.entries = in_.entries;
+        if (consumed_ != nullptr) {
+            out_.entries = std::move(consumed_->entries);
+        } else {
+            out_.entries = in_.entries;
+        }
         if (out_.classes.code != 0) {
             out_.classes.definitions.clear();
         }
@@ -224,12 +231,24 @@ class Converter {
         }
     }
 
+    // Frees what the descriptions of a kind held once it is parsed.
+    void release(std::vector<Description> Descriptions::*kind) {
+        if (consumed_ != nullptr) {
+            std::vector<Description>().swap(consumed_->*kind);
+        }
+    }
+
     void parseAll() {
         parseKind(in_.objectClasses, classes_, out_.classes, "object class", parseClass);
+        release(&Descriptions::objectClasses);
         parseKind(in_.nameForms, forms_, out_.classes, "name form", parseNameForm);
+        release(&Descriptions::nameForms);
         parseKind(in_.structureRules, rules_, out_.classes, "DIT structure rule", parseRule);
+        release(&Descriptions::structureRules);
         parseKind(in_.attributeTypes, attrs_, out_.attrs, "attribute type", parseAttr);
+        release(&Descriptions::attributeTypes);
         parseKind(in_.ldapSyntaxes, syntaxes_, out_.syntaxes, "syntax", parseSyntax);
+        release(&Descriptions::ldapSyntaxes);
         classIndex_.reserve(nameCount(classes_), classes_.size());
         attrIndex_.reserve(nameCount(attrs_), attrs_.size());
         formIndex_.reserve(nameCount(forms_), forms_.size());
@@ -423,6 +442,7 @@ class Converter {
     }
 
     const Descriptions& in_;
+    Descriptions* consumed_;
     OidMacros macros_;
     std::vector<ParsedClass> classes_;
     std::vector<ParsedAttr> attrs_;
@@ -436,11 +456,9 @@ class Converter {
     SchemaContent out_;
 };
 
-}  // namespace
-
-SchemaContent convertDescriptions(const Descriptions& descriptions) {
+SchemaContent convertWith(const Descriptions& descriptions, Descriptions* consumed) {
     try {
-        return Converter(descriptions).run();
+        return Converter(descriptions, consumed).run();
     } catch (...) {
         // Only allocation can fail here; whatever it was, no kind can be read.
     }
@@ -453,6 +471,18 @@ SchemaContent convertDescriptions(const Descriptions& descriptions) {
         // The codes alone still tell the reader what happened.
     }
     return failed;
+}
+
+}  // namespace
+
+SchemaContent convertDescriptions(const Descriptions& descriptions) {
+    return convertWith(descriptions, nullptr);
+}
+
+SchemaContent convertDescriptions(Descriptions&& descriptions) {
+    SchemaContent content = convertWith(descriptions, &descriptions);
+    descriptions = Descriptions{};
+    return content;
 }
 
 }  // namespace dsclient
