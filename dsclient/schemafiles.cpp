@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -448,27 +449,73 @@ std::int32_t takeRecord(const std::string& file, RecordBuffer& record, std::size
     return 0;
 }
 
-std::int32_t readLdif(const std::string& file, Descriptions& out, std::string& diagnostic) {
-    // Our own copy finds each record's first line, and the include lines
-    // libldap would follow into other files before we ever see them.
-    std::string content;
-    if (const std::int32_t code = readWhole(file, content, diagnostic)) {
-        return code;
+// Which lines of an LDIF file are empty (nothing but a CR before the LF),
+// read in pieces; QXERR_CANNOT_PARSE at the first include line.
+std::int32_t scanLdifLines(const std::string& file, std::vector<bool>& emptyLines,
+                           std::string& diagnostic) {
+    errno = 0;
+    const OpenFile in(file);
+    if (in.fd() < 0) {
+        return cannotOpen(file, errno != 0 ? errno : EACCES, diagnostic);
     }
-    // Only which lines are empty is kept of it: the record reader below
-    // reads the file again, and the text would otherwise be held twice.
-    std::vector<bool> emptyLines;
-    if (const std::int32_t code =
-            forEachLine(content, [&](std::string_view line, std::size_t number) -> std::int32_t {
-                if (startsWithName(line, "include:")) {
-                    return cannotParse(file, number, "include lines are refused", diagnostic);
+    constexpr std::string_view include = "include:";
+    std::array<char, std::size_t{1} << 16> piece{};
+    std::array<char, include.size()> start{};  // the first bytes of the line
+    std::size_t length = 0;                    // of the line so far, without its LF
+    bool endsInCr = false;
+    const auto endLine = [&]() -> std::int32_t {
+        if (length >= include.size() &&
+            namesEqual(std::string_view(start.data(), start.size()), include)) {
+            return cannotParse(file, emptyLines.size() + 1, "include lines are refused",
+                               diagnostic);
+        }
+        emptyLines.push_back(length == 0 || (length == 1 && endsInCr));
+        length = 0;
+        endsInCr = false;
+        return 0;
+    };
+    while (true) {
+        const ssize_t got = ::read(in.fd(), piece.data(), piece.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return cannotOpen(file, errno != 0 ? errno : EIO, diagnostic);
+        }
+        if (got == 0) {
+            return length != 0 ? endLine() : 0;
+        }
+        const std::string_view text(piece.data(), static_cast<std::size_t>(got));
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t end = std::min(text.find('\n', at), text.size());
+            const std::string_view part = text.substr(at, end - at);
+            if (!part.empty()) {
+                if (length < start.size()) {
+                    const std::size_t taken = std::min(start.size() - length, part.size());
+                    std::copy_n(part.data(), taken, start.data() + length);
                 }
-                emptyLines.push_back(line.empty());
-                return 0;
-            })) {
+                length += part.size();
+                endsInCr = part.back() == '\r';
+            }
+            if (end < text.size()) {
+                if (const std::int32_t code = endLine()) {
+                    return code;
+                }
+            }
+            at = end + 1;
+        }
+    }
+}
+
+std::int32_t readLdif(const std::string& file, Descriptions& out, std::string& diagnostic) {
+    // A first pass of our own finds the include lines libldap would follow
+    // into other files before we ever see them, and which lines are empty,
+    // for each record's first line. It reads the file in pieces: the text is
+    // held once, by the record reader below.
+    std::vector<bool> emptyLines;
+    if (const std::int32_t code = scanLdifLines(file, emptyLines, diagnostic)) {
         return code;
     }
-    std::string().swap(content);
     errno = 0;
     const std::unique_ptr<LDIFFP, LdifClose> ldif(ldif_open(file.c_str(), "r"));
     if (!ldif) {
