@@ -34,6 +34,8 @@ using schemadesc::parseSyntax;
 
 namespace {
 
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -217,38 +219,70 @@ class Converter {
     }
 
   private:
+    // Parses every description of `member`; with consumed descriptions each
+    // text is freed as soon as it is parsed, and the kind's list after it.
     template <class Parsed, class Definition, class Parse>
-    void parseKind(const std::vector<Description>& descriptions, std::vector<Parsed>& parsed,
+    void parseKind(std::vector<Description> Descriptions::*member, std::vector<Parsed>& parsed,
                    KindContent<Definition>& kind, const char* what, Parse parse) {
+        const std::vector<Description>& descriptions = in_.*member;
         parsed.reserve(descriptions.size());
-        for (const Description& description : descriptions) {
-            std::optional<Parsed> one = parse(description.text, macros_);
+        for (std::size_t i = 0; i < descriptions.size(); ++i) {
+            std::optional<Parsed> one = parse(descriptions[i].text, macros_);
             if (one) {
                 parsed.push_back(std::move(*one));
             } else {
-                failKind(kind, description, what);
+                failKind(kind, descriptions[i], what);
             }
+            if (consumed_ != nullptr) {
+                Description& done = (consumed_->*member)[i];
+                std::string().swap(done.text);
+                std::string().swap(done.origin);
+            }
+        }
+        if (consumed_ != nullptr) {
+            std::vector<Description>().swap(consumed_->*member);
         }
     }
 
-    // Frees what the descriptions of a kind held once it is parsed.
-    void release(std::vector<Description> Descriptions::*kind) {
-        if (consumed_ != nullptr) {
-            std::vector<Description>().swap(consumed_->*kind);
+    // An attribute's syntax and matching rule as numbers in tables of the
+    // few different ones a schema names, so that a hundred thousand
+    // attributes do not each hold their own copies.
+    static std::uint32_t intern(std::string& text, std::vector<std::string>& table,
+                                std::unordered_map<std::string, std::uint32_t>& numbers) {
+        if (text.empty()) {
+            return 0;
         }
+        const auto [found, added] =
+            numbers.emplace(text, static_cast<std::uint32_t>(table.size() + 1));
+        if (added) {
+            table.push_back(text);
+        }
+        std::string().swap(text);
+        return found->second;
+    }
+
+    std::optional<ParsedAttr> parseAndInternAttr(const std::string& text, const OidMacros& macros) {
+        std::optional<ParsedAttr> attr = parseAttr(text, macros);
+        if (attr) {
+            AttrFacts facts;
+            facts.syntax = intern(attr->syntax, syntaxTexts_, syntaxNumbers_);
+            facts.equality = intern(attr->equality, equalityTexts_, equalityNumbers_);
+            facts_.push_back(facts);
+        }
+        return attr;
     }
 
     void parseAll() {
-        parseKind(in_.objectClasses, classes_, out_.classes, "object class", parseClass);
-        release(&Descriptions::objectClasses);
-        parseKind(in_.nameForms, forms_, out_.classes, "name form", parseNameForm);
-        release(&Descriptions::nameForms);
-        parseKind(in_.structureRules, rules_, out_.classes, "DIT structure rule", parseRule);
-        release(&Descriptions::structureRules);
-        parseKind(in_.attributeTypes, attrs_, out_.attrs, "attribute type", parseAttr);
-        release(&Descriptions::attributeTypes);
-        parseKind(in_.ldapSyntaxes, syntaxes_, out_.syntaxes, "syntax", parseSyntax);
-        release(&Descriptions::ldapSyntaxes);
+        parseKind(&Descriptions::objectClasses, classes_, out_.classes, "object class", parseClass);
+        parseKind(&Descriptions::nameForms, forms_, out_.classes, "name form", parseNameForm);
+        parseKind(&Descriptions::structureRules, rules_, out_.classes, "DIT structure rule",
+                  parseRule);
+        facts_.reserve(in_.attributeTypes.size());
+        parseKind(&Descriptions::attributeTypes, attrs_, out_.attrs, "attribute type",
+                  [this](const std::string& text, const OidMacros& macros) {
+                      return parseAndInternAttr(text, macros);
+                  });
+        parseKind(&Descriptions::ldapSyntaxes, syntaxes_, out_.syntaxes, "syntax", parseSyntax);
         classIndex_.reserve(nameCount(classes_), classes_.size());
         attrIndex_.reserve(nameCount(attrs_), attrs_.size());
         formIndex_.reserve(nameCount(forms_), forms_.size());
@@ -282,13 +316,13 @@ class Converter {
     // loop. Each chain is walked once: every attribute on a walk takes the
     // walk's answer, and a later walk that reaches one stops there.
     template <class Has>
-    std::vector<const ParsedAttr*> nearestOfAll(Has has) const {
+    std::vector<std::size_t> nearestOfAll(Has has) const {
         enum class State : unsigned char { unknown, walking, known };
         std::vector<State> state(attrs_.size(), State::unknown);
-        std::vector<const ParsedAttr*> nearest(attrs_.size(), nullptr);
+        std::vector<std::size_t> nearest(attrs_.size(), kNone);
         std::vector<std::size_t> walk;
         for (std::size_t start = 0; start < attrs_.size(); ++start) {
-            const ParsedAttr* answer = nullptr;
+            std::size_t answer = kNone;
             std::size_t current = start;
             while (true) {
                 if (state[current] == State::known) {
@@ -300,8 +334,8 @@ class Converter {
                 }
                 state[current] = State::walking;
                 walk.push_back(current);
-                if (has(attrs_[current])) {
-                    answer = &attrs_[current];
+                if (has(facts_[current])) {
+                    answer = current;
                     break;
                 }
                 const auto next = attrIndex_.find(attrs_[current].superior);
@@ -320,27 +354,30 @@ class Converter {
     }
 
     void convertAttrs() {
-        const std::vector<const ParsedAttr*> syntaxes =
-            nearestOfAll([](const ParsedAttr& a) { return !a.syntax.empty(); });
-        const std::vector<const ParsedAttr*> equalities =
-            nearestOfAll([](const ParsedAttr& a) { return !a.equality.empty(); });
+        const std::vector<std::size_t> syntaxes =
+            nearestOfAll([](const AttrFacts& a) { return a.syntax != 0; });
+        const std::vector<std::size_t> equalities =
+            nearestOfAll([](const AttrFacts& a) { return a.equality != 0; });
+        const std::string none;
         out_.attrs.definitions.reserve(attrs_.size());
         for (std::size_t i = 0; i < attrs_.size(); ++i) {
             const ParsedAttr& attr = attrs_[i];
-            const ParsedAttr* withSyntax = syntaxes[i];
-            const ParsedAttr* withEquality = equalities[i];
+            const std::size_t withSyntax = syntaxes[i];
+            const std::size_t withEquality = equalities[i];
             AttrDefinition definition;
             definition.name = definitionName(attr);
-            if (withSyntax) {
-                definition.syntaxId =
-                    syntaxIdOf(withSyntax->syntax, withEquality ? withEquality->equality : "");
+            if (withSyntax != kNone) {
+                definition.syntaxId = syntaxIdOf(
+                    syntaxTexts_[facts_[withSyntax].syntax - 1],
+                    withEquality != kNone ? equalityTexts_[facts_[withEquality].equality - 1]
+                                          : none);
             } else {
                 definition.syntaxId = QX_NO_SYNTAX;
             }
             if (attr.singleValue) {
                 definition.flags |= DS_SINGLE_VALUED_ATTR;
             }
-            if (withSyntax && withSyntax->bounded) {
+            if (withSyntax != kNone && attrs_[withSyntax].bounded) {
                 definition.flags |= DS_SIZED_ATTR;
             }
             if (attr.noUserModification) {
@@ -389,7 +426,7 @@ class Converter {
     void convertClasses() {
         std::vector<ClassDefinition>& definitions = out_.classes.definitions;
         definitions.reserve(classes_.size());
-        for (const ParsedClass& parsed : classes_) {
+        for (ParsedClass& parsed : classes_) {
             ClassDefinition definition;
             definition.name = definitionName(parsed);
             if (parsed.kind == ClassKind::structural) {
@@ -407,6 +444,11 @@ class Converter {
                 definition.lists[OPT].push_back(resolveAttr(attr));
             }
             definitions.push_back(std::move(definition));
+            // Only the names and OID of a class are looked for later: its
+            // lists go as the converted ones grow.
+            std::vector<std::string>().swap(parsed.superiors);
+            std::vector<std::string>().swap(parsed.must);
+            std::vector<std::string>().swap(parsed.may);
         }
         ListOnce namedBy(NAMEDBY);
         for (const ParsedNameForm& form : forms_) {
@@ -446,6 +488,17 @@ class Converter {
     OidMacros macros_;
     std::vector<ParsedClass> classes_;
     std::vector<ParsedAttr> attrs_;
+    // By the same index as attrs_: the syntax and matching rule, numbered
+    // from 1 into the tables below (0: none).
+    struct AttrFacts {
+        std::uint32_t syntax = 0;
+        std::uint32_t equality = 0;
+    };
+    std::vector<AttrFacts> facts_;
+    std::vector<std::string> syntaxTexts_;
+    std::vector<std::string> equalityTexts_;
+    std::unordered_map<std::string, std::uint32_t> syntaxNumbers_;
+    std::unordered_map<std::string, std::uint32_t> equalityNumbers_;
     std::vector<ParsedSyntax> syntaxes_;
     std::vector<ParsedNameForm> forms_;
     std::vector<ParsedRule> rules_;
