@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -40,15 +41,94 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// A table of names to positions in one flat array, searched by open
+// addressing: a look-up reads one slot, whose full hash settles almost every
+// miss, and then the one name it compares. With a hundred thousand names
+// the nodes of a node-based table lie all over the heap, and each look-up
+// walked several of them. The first of equal names stays. The names are
+// views of the parsed definitions, which outlive the table.
+template <class Hash, class Equal>
+class FlatTable {
+  public:
+    // Sized once for `count` names, at most two thirds full.
+    void reserve(std::size_t count) {
+        const std::size_t capacity = count + count / 2 + 16;
+        std::vector<Slot> old(capacity);
+        old.swap(slots_);
+        used_ = 0;
+        for (const Slot& slot : old) {
+            if (slot.position != kEmpty) {
+                add(slot.name(), slot.position);
+            }
+        }
+    }
+
+    void add(std::string_view name, std::size_t position) {
+        // More names than reserved for: never more than two thirds full.
+        if (3 * (used_ + 1) > 2 * slots_.size()) {
+            reserve(2 * (used_ + 1));
+        }
+        const auto hash = static_cast<std::uint32_t>(Hash{}(name));
+        for (std::size_t at = hash % slots_.size();; at = next(at)) {
+            Slot& slot = slots_[at];
+            if (slot.position == kEmpty) {
+                slot = {name.data(), static_cast<std::uint32_t>(name.size()),
+                        static_cast<std::uint32_t>(position), hash};
+                ++used_;
+                return;
+            }
+            if (slot.hash == hash && Equal{}(slot.name(), name)) {
+                return;
+            }
+        }
+    }
+
+    std::optional<std::size_t> find(std::string_view name) const {
+        if (slots_.empty()) {
+            return std::nullopt;
+        }
+        const auto hash = static_cast<std::uint32_t>(Hash{}(name));
+        for (std::size_t at = hash % slots_.size();; at = next(at)) {
+            const Slot& slot = slots_[at];
+            if (slot.position == kEmpty) {
+                return std::nullopt;
+            }
+            if (slot.hash == hash && Equal{}(slot.name(), name)) {
+                return slot.position;
+            }
+        }
+    }
+
+  private:
+    static constexpr std::uint32_t kEmpty = static_cast<std::uint32_t>(-1);
+    // Positions and name lengths fit 32 bits: the table serves the
+    // definitions of one schema, each a value of at most a few kilobytes.
+    struct Slot {
+        const char* data = nullptr;
+        std::uint32_t size = 0;
+        std::uint32_t position = kEmpty;
+        std::uint32_t hash = 0;
+        std::string_view name() const { return {data, size}; }
+    };
+    std::size_t next(std::size_t at) const { return at + 1 == slots_.size() ? 0 : at + 1; }
+
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
+};
+
+struct ExactHash {
+    std::size_t operator()(std::string_view text) const noexcept {
+        return std::hash<std::string_view>{}(text);
+    }
+};
+
 // Finds the definitions of one kind by any of their NAMEs (letter case
-// ignored) and then by OID; of several, the first in source order. The keys
-// are views of the parsed definitions, which outlive the index and are not
-// moved while it is in use.
+// ignored) and then by OID; of several, the first in source order.
 class DefinitionIndex {
   public:
     explicit DefinitionIndex(const OidMacros& macros) : macros_(macros) {}
 
-    // Sized once for the definitions to come, so that no rehash copies it.
+    // Sized once for the definitions to come: the table never grows.
     void reserve(std::size_t names, std::size_t oids) {
         byName_.reserve(names);
         byOid_.reserve(oids);
@@ -56,10 +136,10 @@ class DefinitionIndex {
 
     void add(const std::vector<std::string>& names, const std::string& oid, std::size_t position) {
         for (const std::string& name : names) {
-            byName_.emplace(name, position);
+            byName_.add(name, position);
         }
         if (!oid.empty()) {
-            byOid_.emplace(oid, position);
+            byOid_.add(oid, position);
         }
     }
 
@@ -67,28 +147,24 @@ class DefinitionIndex {
         if (reference.empty()) {
             return std::nullopt;
         }
-        if (const auto found = byName_.find(std::string_view(reference)); found != byName_.end()) {
-            return found->second;
+        if (const auto found = byName_.find(reference)) {
+            return found;
         }
-        if (const auto found = byOid_.find(std::string_view(reference)); found != byOid_.end()) {
-            return found->second;
+        if (const auto found = byOid_.find(reference)) {
+            return found;
         }
         // Only a reference that begins with a macro name can expand; a
         // numeric one is its own expansion and was looked for above.
         if (isDigit(reference.front())) {
             return std::nullopt;
         }
-        const std::string expanded = macros_.expand(reference);
-        if (const auto found = byOid_.find(std::string_view(expanded)); found != byOid_.end()) {
-            return found->second;
-        }
-        return std::nullopt;
+        return byOid_.find(macros_.expand(reference));
     }
 
   private:
     const OidMacros& macros_;
-    std::unordered_map<std::string_view, std::size_t, NameHash, NameEqual> byName_;
-    std::unordered_map<std::string_view, std::size_t> byOid_;
+    FlatTable<NameHash, NameEqual> byName_;
+    FlatTable<ExactHash, std::equal_to<std::string_view>> byOid_;
 };
 
 template <class Parsed>
