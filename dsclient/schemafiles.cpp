@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <new>
 #include <set>
@@ -452,7 +453,7 @@ std::int32_t takeRecord(const std::string& file, RecordBuffer& record, std::size
 // Which lines of an LDIF file are empty (nothing but a CR before the LF),
 // read in pieces; QXERR_CANNOT_PARSE at the first include line.
 std::int32_t scanLdifLines(const std::string& file, std::vector<bool>& emptyLines,
-                           std::string& diagnostic) {
+                           std::size_t& bytes, std::string& diagnostic) {
     errno = 0;
     const OpenFile in(file);
     if (in.fd() < 0) {
@@ -485,6 +486,7 @@ std::int32_t scanLdifLines(const std::string& file, std::vector<bool>& emptyLine
         if (got == 0) {
             return length != 0 ? endLine() : 0;
         }
+        bytes += static_cast<std::size_t>(got);
         const std::string_view text(piece.data(), static_cast<std::size_t>(got));
         for (std::size_t at = 0; at < text.size();) {
             const std::size_t end = std::min(text.find('\n', at), text.size());
@@ -513,7 +515,8 @@ std::int32_t readLdif(const std::string& file, Descriptions& out, std::string& d
     // for each record's first line. It reads the file in pieces: the text is
     // held once, by the record reader below.
     std::vector<bool> emptyLines;
-    if (const std::int32_t code = scanLdifLines(file, emptyLines, diagnostic)) {
+    std::size_t bytes = 0;
+    if (const std::int32_t code = scanLdifLines(file, emptyLines, bytes, diagnostic)) {
         return code;
     }
     errno = 0;
@@ -522,6 +525,14 @@ std::int32_t readLdif(const std::string& file, Descriptions& out, std::string& d
         return cannotOpen(file, errno != 0 ? errno : EACCES, diagnostic);
     }
     RecordBuffer record;
+    // libldap grows the record a line at a time, copying all of it each time
+    // the block cannot grow in place: sized for the whole file, it never does.
+    constexpr std::size_t lineRoom = 4096;
+    if (bytes < static_cast<std::size_t>(std::numeric_limits<int>::max()) - 2 * lineRoom) {
+        const std::size_t size = bytes + 2 * lineRoom;
+        record.data = static_cast<char*>(ber_memalloc(size));
+        record.size = record.data != nullptr ? static_cast<int>(size) : 0;
+    }
     unsigned long lineNumber = 0;
     while (true) {
         const int read = ldif_read_record(ldif.get(), &lineNumber, &record.data, &record.size);
