@@ -101,9 +101,10 @@ def measure(commands, cwd, rounds, seed=1, mode="warm", ok=(0, 1)):
     order = random.Random(seed)
 
     def run(name):
-        command, pipe = commands[name]
+        # A command may name the statuses it may end with; else `ok` holds.
+        command, pipe, *statuses = commands[name]
         elapsed, rss, status = run_once(command, cwd, pipe)
-        if status not in ok:
+        if status not in (statuses[0] if statuses else ok):
             raise CommandFailed(name, command, status)
         return elapsed, rss
 
@@ -283,8 +284,9 @@ def ldif_workload(name, tavler, floor, work, args, row):
     else:
         subprocess.run([sys.executable, ldifgen, "a.ldif", "b.ldif"], check=True, cwd=work)
         t, m = measure({
-            "full": ([tavler, "--full", "file:a.ldif", "file:b.ldif"], False),
-            "floor": ([floor, "a.ldif", "b.ldif"], False),
+            "full": ([tavler, "--full", "file:a.ldif", "file:b.ldif"], False, (0, 1)),
+            # The floor ends with 1 when libldap refused a definition.
+            "floor": ([floor, "a.ldif", "b.ldif"], False, (0,)),
         }, work, args.big_rounds)
         size = sum(os.path.getsize(os.path.join(work, f)) for f in ("a.ldif", "b.ldif"))
         row("W8", "--full compare / libldap parse floor", t["full"] / t["floor"], 4)
@@ -320,34 +322,41 @@ def servers_workload(tavler, work, args, row, notes):
                 "default": ([tavler, *full, base_file, "servers.lst"], False),
             }
             ok = (0, 1)
-            first = check_servers_run(commands, work, ok)
+            first, first_memory = check_servers_run(commands, work, ok)
             slow = {n for n, elapsed in first.items() if elapsed > N1_SLOW_RUN}
             t, m = measure({n: c for n, c in commands.items() if n not in slow}, work,
                            args.big_rounds, mode="once", ok=ok)
             for name in slow:
                 t[name] = first[name]
+                m[name] = first_memory[name]
                 notes.append(f"N1: `{' '.join(commands[name][0][1:])}` took "
                              f"{first[name]:.0f} s: one run, not a median")
             jobs_label = "no --jobs (option off)" if args.no_jobs_option else "--jobs 64"
             for name, text, limit in (("jobs", jobs_label, 5), ("default", "default jobs", None)):
                 row("N1", f"{what}{lines}, {text} / one", t[name] / t["one"], limit)
-            if "jobs" in m:
-                row("N1", f"{what}peak memory, {lines} / one", m["jobs"] / m["one"], 3)
+            row("N1", f"{what}peak memory, {lines} / one", m["jobs"] / m["one"], 3)
 
 
 def check_servers_run(commands, work, ok):
     """Runs each command once, and fails unless every server was read: the
     listing's exit status 1 means differences as well as a server that did
-    not answer, so the output is looked at too. Returns the times."""
+    not answer, so the output is looked at too. Returns the times and the
+    peak memory (KiB) of these runs."""
     times = {}
+    memory = {}
     for name, (command, _) in commands.items():
         start = time.perf_counter()
-        done = subprocess.run(command, cwd=work, stdout=subprocess.PIPE,
-                              stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        proc = subprocess.Popen(command, cwd=work, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        output = proc.stdout.read()
+        proc.stdout.close()
+        _, status, usage = os.wait4(proc.pid, 0)
         times[name] = time.perf_counter() - start
-        if done.returncode not in ok or b"Could not attach" in done.stdout:
-            raise CommandFailed(name, command, done.returncode)
-    return times
+        memory[name] = usage.ru_maxrss
+        proc.returncode = os.waitstatus_to_exitcode(status)
+        if proc.returncode not in ok or b"Could not attach" in output:
+            raise CommandFailed(name, command, proc.returncode)
+    return times, memory
 
 
 def list_workload(refgen, work, lines, seed=11, name_length=None):
