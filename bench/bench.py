@@ -61,37 +61,68 @@ def generate(refgen, outputs, cwd, seed=1, order="sorted", differ=0.05, scale=1,
     subprocess.run(args + outputs, check=True, cwd=cwd)
 
 
-def run_once(command, cwd, stderr_to_pipe=False):
-    """Wall time, peak resident memory (KiB) and exit status of one run."""
+TIME = "/usr/bin/time"
+
+
+def run_once(command, cwd, stderr_to_pipe=False, peak=False, stdout=subprocess.DEVNULL):
+    """Wall time, peak resident memory (KiB, with `peak`, else None) and exit
+    status of one run.
+
+    A child's peak as wait4 reports it starts from what the process held
+    when it called exec, and a child of this script starts as a copy of the
+    Python interpreter (tens of MiB): a program that needs less would show
+    the interpreter's size. So the peak comes from GNU time, a small process
+    whose own child starts small; as that costs a fork and an exec more, the
+    runs that are timed never go through it."""
     devnull = subprocess.DEVNULL
-    start = time.perf_counter()
-    proc = subprocess.Popen(command, cwd=cwd, stdin=devnull, stdout=devnull,
-                            stderr=subprocess.PIPE if stderr_to_pipe else devnull)
-    if stderr_to_pipe:
-        # Drained as it comes, as a terminal or a log collector would.
-        while proc.stderr.read(65536):
-            pass
-        proc.stderr.close()
-    _, status, usage = os.wait4(proc.pid, 0)
-    elapsed = time.perf_counter() - start
-    proc.returncode = 0
-    return elapsed, usage.ru_maxrss, os.waitstatus_to_exitcode(status)
+    peak_file = None
+    if peak:
+        handle, peak_file = tempfile.mkstemp(prefix="tavler-bench-peak-")
+        os.close(handle)
+        command = [TIME, "--quiet", "--format=%M", "--output=" + peak_file, "--", *command]
+    try:
+        start = time.perf_counter()
+        proc = subprocess.Popen(command, cwd=cwd, stdin=devnull, stdout=stdout,
+                                stderr=subprocess.PIPE if stderr_to_pipe else devnull)
+        output = b""
+        if stdout == subprocess.PIPE:
+            output = proc.stdout.read()
+            proc.stdout.close()
+        if stderr_to_pipe:
+            # Drained as it comes, as a terminal or a log collector would.
+            while proc.stderr.read(65536):
+                pass
+            proc.stderr.close()
+        _, status, _ = os.wait4(proc.pid, 0)
+        elapsed = time.perf_counter() - start
+        proc.returncode = 0
+        rss = None
+        if peak_file:
+            with open(peak_file) as f:
+                lines = f.read().split()
+            rss = int(lines[-1]) if lines and lines[-1].isdigit() else None
+        result = (elapsed, rss, os.waitstatus_to_exitcode(status))
+        return result + (output,) if stdout == subprocess.PIPE else result
+    finally:
+        if peak_file:
+            os.remove(peak_file)
 
 
 def measure(commands, cwd, rounds, seed=1, mode="warm", ok=(0, 1)):
-    """Medians of time and peak memory for each command, runs alternating.
+    """Medians of time, and in the warm mode of peak memory, for each
+    command, runs alternating.
 
     Each round runs the commands in an order of its own. In the warm mode
     each measured run comes right after an unmeasured run of the same
-    command. On the virtual machine we measure on, memory that a run has
-    just freed is cheap to touch again, while memory left unused for a few
-    seconds costs up to ten times as much on its next use: without the
-    warm-up a run pays for whatever part of its memory the run before it did
-    not free, and the times of one command fall into two groups whose median
-    jumps between them. The cold mode measures the other end: every run
-    starts after a pause of COLD_PAUSE, as a first run of the day would. The
-    mode "once" neither warms up nor pauses, for runs that wait on the
-    network rather than on memory.
+    command, which also gives the peak memory. On the virtual machine we
+    measure on, memory that a run has just freed is cheap to touch again,
+    while memory left unused for a few seconds costs up to ten times as much
+    on its next use: without the warm-up a run pays for whatever part of its
+    memory the run before it did not free, and the times of one command fall
+    into two groups whose median jumps between them. The cold mode measures
+    the other end: every run starts after a pause of COLD_PAUSE, as a first
+    run of the day would. The mode "once" neither warms up nor pauses, for
+    runs that wait on the network rather than on memory.
 
     A run that ends with a status outside `ok` (a refused option, a file
     that could not be opened, a crash) raises CommandFailed: its time
@@ -100,10 +131,10 @@ def measure(commands, cwd, rounds, seed=1, mode="warm", ok=(0, 1)):
     memory = {name: [] for name in commands}
     order = random.Random(seed)
 
-    def run(name):
+    def run(name, peak=False):
         # A command may name the statuses it may end with; else `ok` holds.
         command, pipe, *statuses = commands[name]
-        elapsed, rss, status = run_once(command, cwd, pipe)
+        elapsed, rss, status = run_once(command, cwd, pipe, peak)
         if status not in (statuses[0] if statuses else ok):
             raise CommandFailed(name, command, status)
         return elapsed, rss
@@ -113,14 +144,15 @@ def measure(commands, cwd, rounds, seed=1, mode="warm", ok=(0, 1)):
         order.shuffle(names)
         for name in names:
             if mode == "warm":
-                run(name)
+                _, rss = run(name, peak=True)
+                if rss is not None:
+                    memory[name].append(rss)
             elif mode == "cold":
                 time.sleep(COLD_PAUSE)
-            elapsed, rss = run(name)
+            elapsed, _ = run(name)
             times[name].append(elapsed)
-            memory[name].append(rss)
     return ({n: statistics.median(t) for n, t in times.items()},
-            {n: statistics.median(m) for n, m in memory.items()})
+            {n: statistics.median(m) for n, m in memory.items() if m})
 
 
 def main():
@@ -157,6 +189,8 @@ def main():
         sys.exit(f"--only takes {','.join(GROUPS)}; --modes takes warm,cold")
     if ("W7" in groups or "W8" in groups) and not args.floor:
         sys.exit("W7 and W8 need --floor")
+    if not os.access(TIME, os.X_OK):
+        sys.exit(f"peak memory is measured with GNU time: {TIME} is missing (the time package)")
     tavler = os.path.abspath(args.tavler)
     refgen = os.path.abspath(args.refgen)
     rows = []
@@ -201,7 +235,7 @@ def main():
             else:
                 attempt("N1", lambda: servers_workload(tavler, work, args, row, notes))
 
-    print(f"{'':8} {'measure':46} {'ratio':>8} {'limit':>7}  met")
+    print(f"{'':8} {'measure':48} {'ratio':>8} {'limit':>7}  met")
     missed = False
     for workload, what, value, limit in rows:
         shown = "failed" if value is None else f"{value:8.3f}"
@@ -209,7 +243,7 @@ def main():
         met = "-" if limit is None and value is not None else (
             "yes" if value is not None and value <= limit else "NO")
         missed = missed or met == "NO"
-        print(f"{workload:8} {what:46} {shown:>8} {bound:>7}  {met}")
+        print(f"{workload:8} {what:48} {shown:>8} {bound:>7}  {met}")
     for note in notes:
         print(note)
     return 1 if missed else 0
@@ -233,7 +267,9 @@ def compare_workload(tavler, work, args, mode, row):
     row(label("W1", mode), "compare / diff", t["tavler"] / t["diff"], 0.25)
     row(label("W1", mode), "compare / cat", t["tavler"] / t["cat"], 30)
     row(label("W3", mode), "doubled compare / compare", t["tavler doubled"] / t["tavler"], 2.2)
-    row(label("W4", mode), "peak memory / input size", m["tavler"] * 1024 / inputs, 2)
+    if mode == "warm":
+        # Peak memory does not depend on the warm-up: the cold runs leave it out.
+        row("W4", "peak memory / input size", m["tavler"] * 1024 / inputs, 2)
     row(label("W6", mode), "stderr on a pipe / on /dev/null",
         t["tavler, stderr on a pipe"] / t["tavler"], 1.05)
 
@@ -324,17 +360,17 @@ def servers_workload(tavler, work, args, row, notes):
             ok = (0, 1)
             first, first_memory = check_servers_run(commands, work, ok)
             slow = {n for n, elapsed in first.items() if elapsed > N1_SLOW_RUN}
-            t, m = measure({n: c for n, c in commands.items() if n not in slow}, work,
+            t, _ = measure({n: c for n, c in commands.items() if n not in slow}, work,
                            args.big_rounds, mode="once", ok=ok)
+            m = first_memory
             for name in slow:
                 t[name] = first[name]
-                m[name] = first_memory[name]
                 notes.append(f"N1: `{' '.join(commands[name][0][1:])}` took "
                              f"{first[name]:.0f} s: one run, not a median")
-            jobs_label = "no --jobs (option off)" if args.no_jobs_option else "--jobs 64"
+            jobs_label = "--jobs left out" if args.no_jobs_option else "--jobs 64"
             for name, text, limit in (("jobs", jobs_label, 5), ("default", "default jobs", None)):
-                row("N1", f"{what}{lines}, {text} / one", t[name] / t["one"], limit)
-            row("N1", f"{what}peak memory, {lines} / one", m["jobs"] / m["one"], 3)
+                row("N1", f"{what}{lines}, {text} / one server", t[name] / t["one"], limit)
+            row("N1", f"{what}peak memory, {lines} / one server", m["jobs"] / m["one"], 3)
 
 
 def check_servers_run(commands, work, ok):
@@ -345,17 +381,10 @@ def check_servers_run(commands, work, ok):
     times = {}
     memory = {}
     for name, (command, _) in commands.items():
-        start = time.perf_counter()
-        proc = subprocess.Popen(command, cwd=work, stdout=subprocess.PIPE,
-                                stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
-        output = proc.stdout.read()
-        proc.stdout.close()
-        _, status, usage = os.wait4(proc.pid, 0)
-        times[name] = time.perf_counter() - start
-        memory[name] = usage.ru_maxrss
-        proc.returncode = os.waitstatus_to_exitcode(status)
-        if proc.returncode not in ok or b"Could not attach" in output:
-            raise CommandFailed(name, command, proc.returncode)
+        times[name], memory[name], status, output = run_once(command, work, peak=True,
+                                                             stdout=subprocess.PIPE)
+        if status not in ok or b"Could not attach" in output or memory[name] is None:
+            raise CommandFailed(name, command, status)
     return times, memory
 
 

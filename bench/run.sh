@@ -16,7 +16,7 @@ if [[ ${1:-} =~ ^[0-9]+$ ]]; then
 fi
 
 bash scripts/ensure-packages.sh cmake g++ make pkg-config libgtest-dev libbenchmark-dev \
-    python3 diffutils coreutils
+    python3 diffutils coreutils time
 bash scripts/install-directory-packages.sh
 
 source scripts/build-options.sh
