@@ -74,6 +74,19 @@ class FieldComparer {
 // syntax's OID and a structure rule's id whatever NAME they carry.
 std::string reportedName(Kind kind, const FullDefinition& definition);
 
+// Room that plainlyAlike reuses from pair to pair.
+struct PairScratch {
+    std::vector<ReferenceKeys::Key> a;
+    std::vector<ReferenceKeys::Key> b;
+};
+
+// True only when comparing the two paired definitions could find nothing:
+// written alike and referring alike, and nothing taken from a supertype.
+// Most pairs of two versions of one schema are such, and it tells them
+// without building a value; false leaves the question to comparePaired.
+bool plainlyAlike(const ComparisonContext& context, Kind kind, std::size_t inA, std::size_t inB,
+                  PairScratch& scratch);
+
 // Compares every field of the kind of two paired definitions.
 void comparePaired(ComparisonContext& context, Kind kind, std::size_t inA, std::size_t inB,
                    std::vector<Difference>& out);

@@ -1,7 +1,6 @@
 #include "fullschema/fullschema.h"
 
-#include <unordered_map>
-
+#include "fullschema/nameindex.h"
 #include "toollib/namecompare.h"
 
 namespace fullschema {
@@ -9,7 +8,6 @@ namespace fullschema {
 namespace {
 
 using schemadesc::kindIndex;
-using Positions = std::unordered_map<std::string, std::size_t, NameHash, NameEqual>;
 
 // Syntaxes are known by OID alone and structure rules by rule id: a NAME
 // some files give them names nothing that a reference could mean.
@@ -67,11 +65,30 @@ void forEachReference(Kind kind, FullDefinition& definition, Visit&& visit) {
 
 }  // namespace
 
-// The first definition of each NAME and of each OID, by kind.
+// The first definition of each NAME and of each OID, by kind. A slot's
+// key is the place of the NAME in the definition's list.
 struct FullSchema::Index {
-    std::array<Positions, kindCount> names;
-    std::array<Positions, kindCount> oids;
+    std::array<NameIndex, kindCount> names;
+    std::array<NameIndex, kindCount> oids;
 };
+
+namespace {
+
+struct NameOf {
+    const std::vector<FullDefinition>& list;
+    std::string_view operator()(const NameIndex::Slot& slot) const {
+        return list[slot.definition].names[slot.key];
+    }
+};
+
+struct OidOf {
+    const std::vector<FullDefinition>& list;
+    std::string_view operator()(const NameIndex::Slot& slot) const {
+        return list[slot.definition].oid;
+    }
+};
+
+}  // namespace
 
 FullSchema::FullSchema(std::array<std::vector<FullDefinition>, kindCount> definitions,
                        const schemadesc::OidMacros& macros)
@@ -79,25 +96,38 @@ FullSchema::FullSchema(std::array<std::vector<FullDefinition>, kindCount> defini
     auto index = std::make_shared<Index>();
     for (const Kind kind : schemadesc::allKinds) {
         const auto& list = definitions_[kindIndex(kind)];
-        Positions& names = index->names[kindIndex(kind)];
-        Positions& oids = index->oids[kindIndex(kind)];
+        NameIndex& names = index->names[kindIndex(kind)];
+        NameIndex& oids = index->oids[kindIndex(kind)];
         oids.reserve(list.size());
+        if (resolvedByName(kind)) {
+            names.reserve(list.size());
+        }
         for (std::size_t at = 0; at < list.size(); ++at) {
-            oids.try_emplace(list[at].oid, at);
+            oids.add(list[at].oid, at, 0, OidOf{list});
             if (resolvedByName(kind)) {
-                for (const std::string& name : list[at].names) {
-                    names.try_emplace(name, at);
+                for (std::size_t name = 0; name < list[at].names.size(); ++name) {
+                    names.add(list[at].names[name], at, static_cast<std::uint32_t>(name),
+                              NameOf{list});
                 }
             }
         }
     }
     // Names are looked up before expanding: a macro that shares its name
-    // with a definition does not hide the definition.
+    // with a definition does not hide the definition. A numeric OID names
+    // no macro, and most references are one or a NAME.
     for (const Kind kind : schemadesc::allKinds) {
         for (FullDefinition& definition : definitions_[kindIndex(kind)]) {
             forEachReference(kind, definition, [&](Kind target, std::string& reference) {
-                if (!reference.empty() && !index->names[kindIndex(target)].contains(reference)) {
-                    reference = macros.expand(reference);
+                if (reference.empty() || (reference.front() >= '0' && reference.front() <= '9')) {
+                    return;
+                }
+                const NameIndex& names = index->names[kindIndex(target)];
+                const auto& list = definitions_[kindIndex(target)];
+                if (names.find(reference, NameIndex::hashOf(reference), NameOf{list}) == nullptr) {
+                    std::string expanded = macros.expand(reference);
+                    if (expanded != reference) {
+                        reference = std::move(expanded);
+                    }
                 }
             });
         }
@@ -121,13 +151,16 @@ std::optional<std::size_t> FullSchema::resolve(Kind kind, std::string_view refer
     if (!index_ || reference.empty()) {
         return std::nullopt;
     }
-    const Positions& names = index_->names[kindIndex(kind)];
-    if (const auto found = names.find(reference); found != names.end()) {
-        return found->second;
+    const auto& list = definitions_[kindIndex(kind)];
+    if (list.empty()) {
+        return std::nullopt;
     }
-    const Positions& oids = index_->oids[kindIndex(kind)];
-    if (const auto found = oids.find(reference); found != oids.end()) {
-        return found->second;
+    const std::uint32_t hash = NameIndex::hashOf(reference);
+    if (const auto* found = index_->names[kindIndex(kind)].find(reference, hash, NameOf{list})) {
+        return found->definition;
+    }
+    if (const auto* found = index_->oids[kindIndex(kind)].find(reference, hash, OidOf{list})) {
+        return found->definition;
     }
     return std::nullopt;
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <utility>
 
 #include "fullschema/fieldcomparer.h"
@@ -196,7 +197,130 @@ void compareOwnFields(FieldComparer& fields, Kind kind) {
     }
 }
 
+using Key = ReferenceKeys::Key;
+
+// What of two definitions is compared by its text alone, byte for byte:
+// stricter than the comparison, which lets letter case pass in places.
+bool sameText(const FullDefinition& a, const FullDefinition& b) {
+    const auto sameExtensions = [](const schemadesc::Extension& x, const schemadesc::Extension& y) {
+        return x.name == y.name && x.values == y.values;
+    };
+    return a.oid == b.oid && a.names == b.names && a.desc == b.desc && a.obsolete == b.obsolete &&
+           a.syntaxLength == b.syntaxLength && a.singleValue == b.singleValue &&
+           a.collective == b.collective && a.noUserModification == b.noUserModification &&
+           a.usage == b.usage && a.classKind == b.classKind &&
+           std::equal(a.extensions.begin(), a.extensions.end(), b.extensions.begin(),
+                      b.extensions.end(), sameExtensions);
+}
+
+class AlikeCheck {
+  public:
+    AlikeCheck(const ComparisonContext& context, PairScratch& scratch)
+        : keys_(context.keys), scratch_(scratch) {}
+
+    // One reference each: both absent, or the same key.
+    bool single(Kind target, const std::string& a, const std::string& b) const {
+        if (a.empty() || b.empty()) {
+            return a.empty() && b.empty();
+        }
+        return ReferenceKeys::same(keys_.keyOf(Side::a, target, a),
+                                   keys_.keyOf(Side::b, target, b));
+    }
+
+    // A set of references each: the same keys, however written or ordered.
+    bool set(Kind target, const std::vector<std::string>& a,
+             const std::vector<std::string>& b) const {
+        if (a.empty() || b.empty()) {
+            return a.empty() && b.empty();
+        }
+        keysOf(Side::a, target, a, scratch_.a);
+        keysOf(Side::b, target, b, scratch_.b);
+        return std::equal(scratch_.a.begin(), scratch_.a.end(), scratch_.b.begin(),
+                          scratch_.b.end(), ReferenceKeys::same);
+    }
+
+    // In order, each the same key (an attribute type's SUP).
+    bool list(Kind target, const std::vector<std::string>& a,
+              const std::vector<std::string>& b) const {
+        return std::equal(
+            a.begin(), a.end(), b.begin(), b.end(),
+            [&](const std::string& x, const std::string& y) { return single(target, x, y); });
+    }
+
+  private:
+    // Sorted, each key once.
+    void keysOf(Side side, Kind target, const std::vector<std::string>& references,
+                std::vector<Key>& out) const {
+        out.clear();
+        for (const std::string& reference : references) {
+            out.push_back(keys_.keyOf(side, target, reference));
+        }
+        std::sort(out.begin(), out.end(), ReferenceKeys::before);
+        out.erase(std::unique(out.begin(), out.end(), ReferenceKeys::same), out.end());
+    }
+
+    const ReferenceKeys& keys_;
+    PairScratch& scratch_;
+};
+
+bool attributeTypesAlike(const AlikeCheck& check, const FullDefinition& a,
+                         const FullDefinition& b) {
+    if (!check.list(Kind::attributeTypes, a.superiors, b.superiors) ||
+        !check.single(Kind::matchingRules, a.equality, b.equality) ||
+        !check.single(Kind::matchingRules, a.ordering, b.ordering) ||
+        !check.single(Kind::matchingRules, a.substr, b.substr) ||
+        !check.single(Kind::ldapSyntaxes, a.syntax, b.syntax)) {
+        return false;
+    }
+    // A value taken from a supertype is the supertype's: its chain decides,
+    // which the full comparison walks.
+    const bool inherits = !a.superiors.empty() || !b.superiors.empty();
+    return !inherits ||
+           (!a.equality.empty() && !a.ordering.empty() && !a.substr.empty() && !a.syntax.empty());
+}
+
+// The references of each kind, as the comparison reads them. A class's
+// effective MUST and MAY need only its own members here: what it takes from
+// a superclass on one side only is the superclass's change, never its own.
+bool referencesAlike(const AlikeCheck& check, Kind kind, const FullDefinition& a,
+                     const FullDefinition& b) {
+    switch (kind) {
+        case Kind::ldapSyntaxes:
+            return true;
+        case Kind::matchingRules:
+            return check.single(Kind::ldapSyntaxes, a.syntax, b.syntax);
+        case Kind::matchingRuleUse:
+            return check.set(Kind::attributeTypes, a.applies, b.applies);
+        case Kind::attributeTypes:
+            return attributeTypesAlike(check, a, b);
+        case Kind::objectClasses:
+            return check.set(Kind::objectClasses, a.superiors, b.superiors) &&
+                   check.set(Kind::attributeTypes, a.must, b.must) &&
+                   check.set(Kind::attributeTypes, a.may, b.may);
+        case Kind::dITContentRules:
+            return check.set(Kind::objectClasses, a.aux, b.aux) &&
+                   check.set(Kind::attributeTypes, a.must, b.must) &&
+                   check.set(Kind::attributeTypes, a.may, b.may) &&
+                   check.set(Kind::attributeTypes, a.notAllowed, b.notAllowed);
+        case Kind::dITStructureRules:
+            return check.single(Kind::nameForms, a.form, b.form) &&
+                   check.set(Kind::dITStructureRules, a.superiors, b.superiors);
+        case Kind::nameForms:
+            return check.single(Kind::objectClasses, a.objectClass, b.objectClass) &&
+                   check.set(Kind::attributeTypes, a.must, b.must) &&
+                   check.set(Kind::attributeTypes, a.may, b.may);
+    }
+    return false;
+}
+
 }  // namespace
+
+bool plainlyAlike(const ComparisonContext& context, Kind kind, std::size_t inA, std::size_t inB,
+                  PairScratch& scratch) {
+    const FullDefinition& a = context.a.definitions(kind)[inA];
+    const FullDefinition& b = context.b.definitions(kind)[inB];
+    return sameText(a, b) && referencesAlike(AlikeCheck(context, scratch), kind, a, b);
+}
 
 void comparePaired(ComparisonContext& context, Kind kind, std::size_t inA, std::size_t inB,
                    std::vector<Difference>& out) {
