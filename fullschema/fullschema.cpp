@@ -70,6 +70,11 @@ void forEachReference(Kind kind, FullDefinition& definition, Visit&& visit) {
 struct FullSchema::Index {
     std::array<NameIndex, kindCount> names;
     std::array<NameIndex, kindCount> oids;
+    // What each reference names, in the order of resolvedReferences, and
+    // where each definition's references begin (one place more than there
+    // are definitions).
+    std::array<std::vector<std::uint32_t>, kindCount> resolved;
+    std::array<std::vector<std::size_t>, kindCount> firstResolved;
 };
 
 namespace {
@@ -87,6 +92,21 @@ struct OidOf {
         return list[slot.definition].oid;
     }
 };
+
+std::uint32_t lookUp(const NameIndex& names, const NameIndex& oids,
+                     const std::vector<FullDefinition>& list, std::string_view reference) {
+    if (list.empty() || reference.empty()) {
+        return FullSchema::noDefinition;
+    }
+    const std::uint32_t hash = NameIndex::hashOf(reference);
+    if (const auto* found = names.find(reference, hash, NameOf{list})) {
+        return found->definition;
+    }
+    if (const auto* found = oids.find(reference, hash, OidOf{list})) {
+        return found->definition;
+    }
+    return FullSchema::noDefinition;
+}
 
 }  // namespace
 
@@ -114,23 +134,36 @@ FullSchema::FullSchema(std::array<std::vector<FullDefinition>, kindCount> defini
     }
     // Names are looked up before expanding: a macro that shares its name
     // with a definition does not hide the definition. A numeric OID names
-    // no macro, and most references are one or a NAME.
+    // no macro, and most references are one or a NAME. What each comes to
+    // is kept, as the comparison asks for every reference of every pair.
     for (const Kind kind : schemadesc::allKinds) {
+        auto& resolved = index->resolved[kindIndex(kind)];
+        auto& first = index->firstResolved[kindIndex(kind)];
+        first.reserve(definitions_[kindIndex(kind)].size() + 1);
         for (FullDefinition& definition : definitions_[kindIndex(kind)]) {
+            first.push_back(resolved.size());
             forEachReference(kind, definition, [&](Kind target, std::string& reference) {
+                const NameIndex& names = index->names[kindIndex(target)];
+                const NameIndex& oids = index->oids[kindIndex(target)];
+                const auto& list = definitions_[kindIndex(target)];
                 if (reference.empty() || (reference.front() >= '0' && reference.front() <= '9')) {
+                    resolved.push_back(lookUp(names, oids, list, reference));
                     return;
                 }
-                const NameIndex& names = index->names[kindIndex(target)];
-                const auto& list = definitions_[kindIndex(target)];
-                if (names.find(reference, NameIndex::hashOf(reference), NameOf{list}) == nullptr) {
-                    std::string expanded = macros.expand(reference);
-                    if (expanded != reference) {
-                        reference = std::move(expanded);
-                    }
+                if (!list.empty() &&
+                    names.find(reference, NameIndex::hashOf(reference), NameOf{list}) != nullptr) {
+                    resolved.push_back(lookUp(names, oids, list, reference));
+                    return;
                 }
+                std::string expanded = macros.expand(reference);
+                if (expanded != reference) {
+                    reference = std::move(expanded);
+                }
+                resolved.push_back(lookUp(names, oids, list, reference));
             });
         }
+        first.push_back(resolved.size());
+        resolved.shrink_to_fit();
     }
     index_ = std::move(index);
 }
@@ -151,18 +184,23 @@ std::optional<std::size_t> FullSchema::resolve(Kind kind, std::string_view refer
     if (!index_ || reference.empty()) {
         return std::nullopt;
     }
-    const auto& list = definitions_[kindIndex(kind)];
-    if (list.empty()) {
+    const std::uint32_t found =
+        lookUp(index_->names[kindIndex(kind)], index_->oids[kindIndex(kind)],
+               definitions_[kindIndex(kind)], reference);
+    if (found == noDefinition) {
         return std::nullopt;
     }
-    const std::uint32_t hash = NameIndex::hashOf(reference);
-    if (const auto* found = index_->names[kindIndex(kind)].find(reference, hash, NameOf{list})) {
-        return found->definition;
+    return found;
+}
+
+std::span<const std::uint32_t> FullSchema::resolvedReferences(Kind kind, std::size_t index) const {
+    if (!index_) {
+        return {};
     }
-    if (const auto* found = index_->oids[kindIndex(kind)].find(reference, hash, OidOf{list})) {
-        return found->definition;
-    }
-    return std::nullopt;
+    const auto& first = index_->firstResolved[kindIndex(kind)];
+    const auto& resolved = index_->resolved[kindIndex(kind)];
+    return std::span<const std::uint32_t>(resolved).subspan(first[index],
+                                                            first[index + 1] - first[index]);
 }
 
 }  // namespace fullschema

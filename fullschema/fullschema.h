@@ -2,8 +2,11 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -53,6 +56,16 @@ class FullSchema {
     // first with that OID (numeric exactly, descriptive case ignored); a
     // structure rule by its rule id. Nothing when none matches.
     std::optional<std::size_t> resolve(Kind kind, std::string_view reference) const;
+
+    static constexpr std::uint32_t noDefinition = std::numeric_limits<std::uint32_t>::max();
+    // What resolve gives for each reference of definition `index` of the
+    // kind (noDefinition for none, and for an absent one), worked out once.
+    // A list has a place for each member, any other field one place whether
+    // present or not, in this order: attribute types SUP, EQUALITY,
+    // ORDERING, SUBSTR, SYNTAX; classes SUP, MUST, MAY; content rules AUX,
+    // MUST, MAY, NOT; structure rules FORM, SUP; name forms OC, MUST, MAY;
+    // matching rules SYNTAX; matching rule uses APPLIES.
+    std::span<const std::uint32_t> resolvedReferences(Kind kind, std::size_t index) const;
 
   private:
     struct Index;

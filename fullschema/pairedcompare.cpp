@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cstdint>
+#include <span>
 #include <utility>
 
 #include "fullschema/fieldcomparer.h"
@@ -213,58 +215,78 @@ bool sameText(const FullDefinition& a, const FullDefinition& b) {
                       b.extensions.end(), sameExtensions);
 }
 
+// Walks the references of two paired definitions in the order that
+// FullSchema::resolvedReferences keeps what they resolve to.
 class AlikeCheck {
   public:
-    AlikeCheck(const ComparisonContext& context, PairScratch& scratch)
-        : keys_(context.keys), scratch_(scratch) {}
+    AlikeCheck(const ComparisonContext& context, Kind kind, std::size_t inA, std::size_t inB,
+               PairScratch& scratch)
+        : keys_(context.keys),
+          resolvedA_(context.a.resolvedReferences(kind, inA)),
+          resolvedB_(context.b.resolvedReferences(kind, inB)),
+          scratch_(scratch) {}
 
     // One reference each: both absent, or the same key.
-    bool single(Kind target, const std::string& a, const std::string& b) const {
+    bool single(Kind target, const std::string& a, const std::string& b) {
+        const std::size_t placeA = atA_++;
+        const std::size_t placeB = atB_++;
         if (a.empty() || b.empty()) {
             return a.empty() && b.empty();
         }
-        return ReferenceKeys::same(keys_.keyOf(Side::a, target, a),
-                                   keys_.keyOf(Side::b, target, b));
+        return ReferenceKeys::same(keyAt(Side::a, target, a, resolvedA_, placeA),
+                                   keyAt(Side::b, target, b, resolvedB_, placeB));
     }
 
     // A set of references each: the same keys, however written or ordered.
-    bool set(Kind target, const std::vector<std::string>& a,
-             const std::vector<std::string>& b) const {
-        if (a.empty() || b.empty()) {
-            return a.empty() && b.empty();
-        }
-        keysOf(Side::a, target, a, scratch_.a);
-        keysOf(Side::b, target, b, scratch_.b);
+    bool set(Kind target, const std::vector<std::string>& a, const std::vector<std::string>& b) {
+        keysOf(Side::a, target, a, resolvedA_, atA_, scratch_.a);
+        keysOf(Side::b, target, b, resolvedB_, atB_, scratch_.b);
         return std::equal(scratch_.a.begin(), scratch_.a.end(), scratch_.b.begin(),
                           scratch_.b.end(), ReferenceKeys::same);
     }
 
     // In order, each the same key (an attribute type's SUP).
-    bool list(Kind target, const std::vector<std::string>& a,
-              const std::vector<std::string>& b) const {
-        return std::equal(
-            a.begin(), a.end(), b.begin(), b.end(),
-            [&](const std::string& x, const std::string& y) { return single(target, x, y); });
+    bool list(Kind target, const std::vector<std::string>& a, const std::vector<std::string>& b) {
+        if (a.size() != b.size()) {
+            return false;
+        }
+        for (std::size_t at = 0; at < a.size(); ++at) {
+            if (!single(target, a[at], b[at])) {
+                return false;
+            }
+        }
+        return true;
     }
 
   private:
+    // What is kept where there is any; else looked up again.
+    Key keyAt(Side side, Kind target, const std::string& reference,
+              std::span<const std::uint32_t> resolved, std::size_t at) const {
+        return at < resolved.size() ? keys_.keyOf(side, target, reference, resolved[at])
+                                    : keys_.keyOf(side, target, reference);
+    }
+
     // Sorted, each key once.
     void keysOf(Side side, Kind target, const std::vector<std::string>& references,
+                std::span<const std::uint32_t> resolved, std::size_t& at,
                 std::vector<Key>& out) const {
         out.clear();
         for (const std::string& reference : references) {
-            out.push_back(keys_.keyOf(side, target, reference));
+            out.push_back(keyAt(side, target, reference, resolved, at++));
         }
         std::sort(out.begin(), out.end(), ReferenceKeys::before);
         out.erase(std::unique(out.begin(), out.end(), ReferenceKeys::same), out.end());
     }
 
     const ReferenceKeys& keys_;
+    std::span<const std::uint32_t> resolvedA_;
+    std::span<const std::uint32_t> resolvedB_;
+    std::size_t atA_ = 0;
+    std::size_t atB_ = 0;
     PairScratch& scratch_;
 };
 
-bool attributeTypesAlike(const AlikeCheck& check, const FullDefinition& a,
-                         const FullDefinition& b) {
+bool attributeTypesAlike(AlikeCheck& check, const FullDefinition& a, const FullDefinition& b) {
     if (!check.list(Kind::attributeTypes, a.superiors, b.superiors) ||
         !check.single(Kind::matchingRules, a.equality, b.equality) ||
         !check.single(Kind::matchingRules, a.ordering, b.ordering) ||
@@ -282,7 +304,7 @@ bool attributeTypesAlike(const AlikeCheck& check, const FullDefinition& a,
 // The references of each kind, as the comparison reads them. A class's
 // effective MUST and MAY need only its own members here: what it takes from
 // a superclass on one side only is the superclass's change, never its own.
-bool referencesAlike(const AlikeCheck& check, Kind kind, const FullDefinition& a,
+bool referencesAlike(AlikeCheck& check, Kind kind, const FullDefinition& a,
                      const FullDefinition& b) {
     switch (kind) {
         case Kind::ldapSyntaxes:
@@ -319,7 +341,11 @@ bool plainlyAlike(const ComparisonContext& context, Kind kind, std::size_t inA, 
                   PairScratch& scratch) {
     const FullDefinition& a = context.a.definitions(kind)[inA];
     const FullDefinition& b = context.b.definitions(kind)[inB];
-    return sameText(a, b) && referencesAlike(AlikeCheck(context, scratch), kind, a, b);
+    if (!sameText(a, b)) {
+        return false;
+    }
+    AlikeCheck check(context, kind, inA, inB, scratch);
+    return referencesAlike(check, kind, a, b);
 }
 
 void comparePaired(ComparisonContext& context, Kind kind, std::size_t inA, std::size_t inB,

@@ -1,5 +1,7 @@
 #include "fullschema/references.h"
 
+#include <optional>
+
 #include "toollib/namecompare.h"
 
 namespace fullschema {
@@ -24,8 +26,18 @@ std::string tagged(char tag, std::size_t index) {
 
 ReferenceKeys::Key ReferenceKeys::keyOf(Side side, Kind target, std::string_view reference) const {
     const FullSchema& own = side == Side::a ? a_ : b_;
+    const auto found = own.resolve(target, reference);
+    return keyOf(side, target, reference,
+                 found ? static_cast<std::uint32_t>(*found) : FullSchema::noDefinition);
+}
+
+ReferenceKeys::Key ReferenceKeys::keyOf(Side side, Kind target, std::string_view reference,
+                                        std::uint32_t resolved) const {
     const FullSchema& other = side == Side::a ? b_ : a_;
-    auto found = own.resolve(target, reference);
+    std::optional<std::size_t> found;
+    if (resolved != FullSchema::noDefinition) {
+        found = resolved;
+    }
     bool inA = side == Side::a;
     if (!found) {
         found = other.resolve(target, reference);

@@ -37,6 +37,9 @@ class ReferenceKeys {
         std::string_view text;
     };
     Key keyOf(Side side, Kind target, std::string_view reference) const;
+    // The same, told what the reference resolves to on its own side
+    // (FullSchema::resolvedReferences).
+    Key keyOf(Side side, Kind target, std::string_view reference, std::uint32_t resolved) const;
     static bool same(const Key& x, const Key& y);
     // An order in which same() keys are neighbours.
     static bool before(const Key& x, const Key& y);
