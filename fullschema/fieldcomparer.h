@@ -65,8 +65,8 @@ class FieldComparer {
     const Kind kind_;
     const std::size_t indexA_;
     const std::size_t indexB_;
-    const FullDefinition& definitionA_;
-    const FullDefinition& definitionB_;
+    const FullDefinition definitionA_;
+    const FullDefinition definitionB_;
     std::vector<Difference>& out_;
 };
 

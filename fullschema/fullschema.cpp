@@ -17,10 +17,12 @@ bool resolvedByName(Kind kind) {
 
 // Each reference field of a definition and the kind whose definitions it
 // names.
-template <typename Visit>
-void forEachReference(Kind kind, FullDefinition& definition, Visit&& visit) {
-    const auto each = [&visit](Kind target, std::vector<std::string>& list) {
-        for (std::string& reference : list) {
+// The definition is a FullDefinition, to change references, or a
+// DefinitionView, to read them.
+template <typename Definition, typename Visit>
+void forEachReference(Kind kind, Definition& definition, Visit&& visit) {
+    const auto each = [&visit](Kind target, auto& list) {
+        for (auto&& reference : list) {
             visit(target, reference);
         }
     };
@@ -80,21 +82,21 @@ struct FullSchema::Index {
 namespace {
 
 struct NameOf {
-    const std::vector<FullDefinition>& list;
+    const DefinitionStore& list;
     std::string_view operator()(const NameIndex::Slot& slot) const {
-        return list[slot.definition].names[slot.key];
+        return list.names(slot.definition)[slot.key];
     }
 };
 
 struct OidOf {
-    const std::vector<FullDefinition>& list;
+    const DefinitionStore& list;
     std::string_view operator()(const NameIndex::Slot& slot) const {
-        return list[slot.definition].oid;
+        return list.oid(slot.definition);
     }
 };
 
-std::uint32_t lookUp(const NameIndex& names, const NameIndex& oids,
-                     const std::vector<FullDefinition>& list, std::string_view reference) {
+std::uint32_t lookUp(const NameIndex& names, const NameIndex& oids, const DefinitionStore& list,
+                     std::string_view reference) {
     if (list.empty() || reference.empty()) {
         return FullSchema::noDefinition;
     }
@@ -110,12 +112,27 @@ std::uint32_t lookUp(const NameIndex& names, const NameIndex& oids,
 
 }  // namespace
 
-FullSchema::FullSchema(std::array<std::vector<FullDefinition>, kindCount> definitions,
+FullSchema::FullSchema(const std::array<std::vector<FullDefinition>, kindCount>& definitions,
+                       const schemadesc::OidMacros& macros) {
+    for (const Kind kind : schemadesc::allKinds) {
+        DefinitionStore& store = definitions_[kindIndex(kind)];
+        for (const FullDefinition& definition : definitions[kindIndex(kind)]) {
+            store.add(definition);
+        }
+    }
+    build(macros);
+}
+
+FullSchema::FullSchema(std::array<DefinitionStore, kindCount> definitions,
                        const schemadesc::OidMacros& macros)
     : definitions_(std::move(definitions)) {
+    build(macros);
+}
+
+void FullSchema::build(const schemadesc::OidMacros& macros) {
     auto index = std::make_shared<Index>();
     for (const Kind kind : schemadesc::allKinds) {
-        const auto& list = definitions_[kindIndex(kind)];
+        const DefinitionStore& list = definitions_[kindIndex(kind)];
         NameIndex& names = index->names[kindIndex(kind)];
         NameIndex& oids = index->oids[kindIndex(kind)];
         oids.reserve(list.size());
@@ -123,43 +140,65 @@ FullSchema::FullSchema(std::array<std::vector<FullDefinition>, kindCount> defini
             names.reserve(list.size());
         }
         for (std::size_t at = 0; at < list.size(); ++at) {
-            oids.add(list[at].oid, at, 0, OidOf{list});
+            oids.add(list.oid(at), at, 0, OidOf{list});
             if (resolvedByName(kind)) {
-                for (std::size_t name = 0; name < list[at].names.size(); ++name) {
-                    names.add(list[at].names[name], at, static_cast<std::uint32_t>(name),
-                              NameOf{list});
+                std::uint32_t name = 0;
+                for (const std::string_view text : list.names(at)) {
+                    names.add(text, at, name++, NameOf{list});
                 }
             }
         }
     }
     // Names are looked up before expanding: a macro that shares its name
     // with a definition does not hide the definition. A numeric OID names
-    // no macro, and most references are one or a NAME. What each comes to
-    // is kept, as the comparison asks for every reference of every pair.
+    // no macro, and most references are one or a NAME.
+    const auto expanded = [&](Kind target, std::string_view reference) -> std::string {
+        if (reference.empty() || (reference.front() >= '0' && reference.front() <= '9')) {
+            return {};
+        }
+        const DefinitionStore& list = definitions_[kindIndex(target)];
+        if (!list.empty() && index->names[kindIndex(target)].find(
+                                 reference, NameIndex::hashOf(reference), NameOf{list})) {
+            return {};
+        }
+        std::string text = macros.expand(std::string(reference));
+        return text == reference ? std::string() : text;
+    };
     for (const Kind kind : schemadesc::allKinds) {
+        DefinitionStore& store = definitions_[kindIndex(kind)];
+        for (std::size_t at = 0; at < store.size(); ++at) {
+            bool changes = false;
+            const DefinitionView view = store.view(at);
+            forEachReference(kind, view, [&](Kind target, std::string_view reference) {
+                changes = changes || !expanded(target, reference).empty();
+            });
+            if (!changes) {
+                continue;
+            }
+            FullDefinition definition = view.unpacked();
+            forEachReference(kind, definition, [&](Kind target, std::string& reference) {
+                if (std::string text = expanded(target, reference); !text.empty()) {
+                    reference = std::move(text);
+                }
+            });
+            store.replace(at, definition);
+        }
+        store.shrink();
+    }
+    // What each reference comes to is kept, as the comparison asks for
+    // every reference of every pair.
+    for (const Kind kind : schemadesc::allKinds) {
+        const DefinitionStore& store = definitions_[kindIndex(kind)];
         auto& resolved = index->resolved[kindIndex(kind)];
         auto& first = index->firstResolved[kindIndex(kind)];
-        first.reserve(definitions_[kindIndex(kind)].size() + 1);
-        for (FullDefinition& definition : definitions_[kindIndex(kind)]) {
+        first.reserve(store.size() + 1);
+        for (std::size_t at = 0; at < store.size(); ++at) {
             first.push_back(resolved.size());
-            forEachReference(kind, definition, [&](Kind target, std::string& reference) {
-                const NameIndex& names = index->names[kindIndex(target)];
-                const NameIndex& oids = index->oids[kindIndex(target)];
-                const auto& list = definitions_[kindIndex(target)];
-                if (reference.empty() || (reference.front() >= '0' && reference.front() <= '9')) {
-                    resolved.push_back(lookUp(names, oids, list, reference));
-                    return;
-                }
-                if (!list.empty() &&
-                    names.find(reference, NameIndex::hashOf(reference), NameOf{list}) != nullptr) {
-                    resolved.push_back(lookUp(names, oids, list, reference));
-                    return;
-                }
-                std::string expanded = macros.expand(reference);
-                if (expanded != reference) {
-                    reference = std::move(expanded);
-                }
-                resolved.push_back(lookUp(names, oids, list, reference));
+            const DefinitionView view = store.view(at);
+            forEachReference(kind, view, [&](Kind target, std::string_view reference) {
+                resolved.push_back(lookUp(index->names[kindIndex(target)],
+                                          index->oids[kindIndex(target)],
+                                          definitions_[kindIndex(target)], reference));
             });
         }
         first.push_back(resolved.size());
@@ -168,7 +207,7 @@ FullSchema::FullSchema(std::array<std::vector<FullDefinition>, kindCount> defini
     index_ = std::move(index);
 }
 
-const std::vector<FullDefinition>& FullSchema::definitions(Kind kind) const {
+const DefinitionStore& FullSchema::definitions(Kind kind) const {
     return definitions_[kindIndex(kind)];
 }
 

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "fullschema/definitionstore.h"
 #include "toollib/schemadesc/descriptionparser.h"
 #include "toollib/schemadesc/fulldefinition.h"
 
@@ -44,10 +45,14 @@ class FullSchema {
     // reference that names no definition of its kind by NAME is replaced by
     // its macro expansion, so that what is left names a definition by NAME
     // or by OID, or is unresolved as written.
-    FullSchema(std::array<std::vector<FullDefinition>, kindCount> definitions,
+    FullSchema(const std::array<std::vector<FullDefinition>, kindCount>& definitions,
+               const schemadesc::OidMacros& macros);
+    // The same, from definitions already packed.
+    FullSchema(std::array<DefinitionStore, kindCount> definitions,
                const schemadesc::OidMacros& macros);
 
-    const std::vector<FullDefinition>& definitions(Kind kind) const;
+    // Handed out whole by index or in turn; read in place through view().
+    const DefinitionStore& definitions(Kind kind) const;
     // Definitions of all kinds together.
     std::size_t size() const;
 
@@ -69,7 +74,9 @@ class FullSchema {
 
   private:
     struct Index;
-    std::array<std::vector<FullDefinition>, kindCount> definitions_;
+    void build(const schemadesc::OidMacros& macros);
+
+    std::array<DefinitionStore, kindCount> definitions_;
     // Look-up tables, built once (shared so that copies stay cheap).
     std::shared_ptr<const Index> index_;
 };

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <utility>
 
@@ -57,11 +58,11 @@ void compareSyntax(FieldComparer& fields, const FullDefinition* a, const FullDef
     fields.report("SYNTAX", value(syntaxA, lengthA), value(syntaxB, lengthB), severity);
 }
 
-const FullDefinition* sourceDefinition(const FullSchema& schema, const Source& source) {
+std::optional<FullDefinition> sourceDefinition(const FullSchema& schema, const Source& source) {
     if (source.index == Source::none) {
-        return nullptr;
+        return std::nullopt;
     }
-    return &schema.definitions(Kind::attributeTypes)[source.index];
+    return schema.definitions(Kind::attributeTypes)[source.index];
 }
 
 // The effective value: the type's own, else its nearest supertype's.
@@ -73,8 +74,10 @@ void compareInherited(FieldComparer& fields, Inherited field, std::string_view k
     if (!sourceA.known || !sourceB.known || inheritsFromPairedSupertype(fields, field)) {
         return;
     }
-    const FullDefinition* a = sourceDefinition(context.a, sourceA);
-    const FullDefinition* b = sourceDefinition(context.b, sourceB);
+    const std::optional<FullDefinition> definitionA = sourceDefinition(context.a, sourceA);
+    const std::optional<FullDefinition> definitionB = sourceDefinition(context.b, sourceB);
+    const FullDefinition* a = definitionA ? &*definitionA : nullptr;
+    const FullDefinition* b = definitionB ? &*definitionB : nullptr;
     if (field == Inherited::syntax) {
         compareSyntax(fields, a, b, true);
         return;
@@ -203,16 +206,13 @@ using Key = ReferenceKeys::Key;
 
 // What of two definitions is compared by its text alone, byte for byte:
 // stricter than the comparison, which lets letter case pass in places.
-bool sameText(const FullDefinition& a, const FullDefinition& b) {
-    const auto sameExtensions = [](const schemadesc::Extension& x, const schemadesc::Extension& y) {
-        return x.name == y.name && x.values == y.values;
-    };
-    return a.oid == b.oid && a.names == b.names && a.desc == b.desc && a.obsolete == b.obsolete &&
-           a.syntaxLength == b.syntaxLength && a.singleValue == b.singleValue &&
-           a.collective == b.collective && a.noUserModification == b.noUserModification &&
-           a.usage == b.usage && a.classKind == b.classKind &&
-           std::equal(a.extensions.begin(), a.extensions.end(), b.extensions.begin(),
-                      b.extensions.end(), sameExtensions);
+bool sameText(const DefinitionView& a, const DefinitionView& b) {
+    return a.oid == b.oid && a.names.bytes() == b.names.bytes() && a.hasDesc == b.hasDesc &&
+           a.desc == b.desc && a.obsolete == b.obsolete && a.syntaxLength == b.syntaxLength &&
+           a.singleValue == b.singleValue && a.collective == b.collective &&
+           a.noUserModification == b.noUserModification && a.usage == b.usage &&
+           a.classKind == b.classKind && a.extensionCount == b.extensionCount &&
+           a.extensionBytes == b.extensionBytes;
 }
 
 // Walks the references of two paired definitions in the order that
@@ -227,7 +227,7 @@ class AlikeCheck {
           scratch_(scratch) {}
 
     // One reference each: both absent, or the same key.
-    bool single(Kind target, const std::string& a, const std::string& b) {
+    bool single(Kind target, std::string_view a, std::string_view b) {
         const std::size_t placeA = atA_++;
         const std::size_t placeB = atB_++;
         if (a.empty() || b.empty()) {
@@ -238,7 +238,7 @@ class AlikeCheck {
     }
 
     // A set of references each: the same keys, however written or ordered.
-    bool set(Kind target, const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    bool set(Kind target, const PackedList& a, const PackedList& b) {
         keysOf(Side::a, target, a, resolvedA_, atA_, scratch_.a);
         keysOf(Side::b, target, b, resolvedB_, atB_, scratch_.b);
         return std::equal(scratch_.a.begin(), scratch_.a.end(), scratch_.b.begin(),
@@ -246,12 +246,12 @@ class AlikeCheck {
     }
 
     // In order, each the same key (an attribute type's SUP).
-    bool list(Kind target, const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    bool list(Kind target, const PackedList& a, const PackedList& b) {
         if (a.size() != b.size()) {
             return false;
         }
-        for (std::size_t at = 0; at < a.size(); ++at) {
-            if (!single(target, a[at], b[at])) {
+        for (auto x = a.begin(), y = b.begin(); x != a.end(); ++x, ++y) {
+            if (!single(target, *x, *y)) {
                 return false;
             }
         }
@@ -260,18 +260,18 @@ class AlikeCheck {
 
   private:
     // What is kept where there is any; else looked up again.
-    Key keyAt(Side side, Kind target, const std::string& reference,
+    Key keyAt(Side side, Kind target, std::string_view reference,
               std::span<const std::uint32_t> resolved, std::size_t at) const {
         return at < resolved.size() ? keys_.keyOf(side, target, reference, resolved[at])
                                     : keys_.keyOf(side, target, reference);
     }
 
     // Sorted, each key once.
-    void keysOf(Side side, Kind target, const std::vector<std::string>& references,
+    void keysOf(Side side, Kind target, const PackedList& references,
                 std::span<const std::uint32_t> resolved, std::size_t& at,
                 std::vector<Key>& out) const {
         out.clear();
-        for (const std::string& reference : references) {
+        for (const std::string_view reference : references) {
             out.push_back(keyAt(side, target, reference, resolved, at++));
         }
         std::sort(out.begin(), out.end(), ReferenceKeys::before);
@@ -286,7 +286,7 @@ class AlikeCheck {
     PairScratch& scratch_;
 };
 
-bool attributeTypesAlike(AlikeCheck& check, const FullDefinition& a, const FullDefinition& b) {
+bool attributeTypesAlike(AlikeCheck& check, const DefinitionView& a, const DefinitionView& b) {
     if (!check.list(Kind::attributeTypes, a.superiors, b.superiors) ||
         !check.single(Kind::matchingRules, a.equality, b.equality) ||
         !check.single(Kind::matchingRules, a.ordering, b.ordering) ||
@@ -304,8 +304,8 @@ bool attributeTypesAlike(AlikeCheck& check, const FullDefinition& a, const FullD
 // The references of each kind, as the comparison reads them. A class's
 // effective MUST and MAY need only its own members here: what it takes from
 // a superclass on one side only is the superclass's change, never its own.
-bool referencesAlike(AlikeCheck& check, Kind kind, const FullDefinition& a,
-                     const FullDefinition& b) {
+bool referencesAlike(AlikeCheck& check, Kind kind, const DefinitionView& a,
+                     const DefinitionView& b) {
     switch (kind) {
         case Kind::ldapSyntaxes:
             return true;
@@ -339,8 +339,8 @@ bool referencesAlike(AlikeCheck& check, Kind kind, const FullDefinition& a,
 
 bool plainlyAlike(const ComparisonContext& context, Kind kind, std::size_t inA, std::size_t inB,
                   PairScratch& scratch) {
-    const FullDefinition& a = context.a.definitions(kind)[inA];
-    const FullDefinition& b = context.b.definitions(kind)[inB];
+    const DefinitionView a = context.a.definitions(kind).view(inA);
+    const DefinitionView b = context.b.definitions(kind).view(inB);
     if (!sameText(a, b)) {
         return false;
     }

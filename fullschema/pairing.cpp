@@ -10,7 +10,6 @@ namespace fullschema {
 
 namespace {
 
-using schemadesc::FullDefinition;
 using schemadesc::Kind;
 
 // The definitions of B by key (an OID or a NAME), each key with a chain of
@@ -86,29 +85,28 @@ void pair(Pairing& pairing, std::size_t inA, std::size_t inB) {
     pairing.bToA[inB] = inA;
 }
 
-void pairByOid(Pairing& pairing, const std::vector<FullDefinition>& a,
-               const std::vector<FullDefinition>& b) {
+void pairByOid(Pairing& pairing, const DefinitionStore& a, const DefinitionStore& b) {
     Waiting waiting(b.size());
     for (std::size_t at = 0; at < b.size(); ++at) {
-        waiting.add(b[at].oid, at);
+        waiting.add(b.oid(at), at);
     }
     for (std::size_t at = 0; at < a.size(); ++at) {
-        if (a[at].oid.empty()) {
+        const std::string_view oid = a.oid(at);
+        if (oid.empty()) {
             continue;
         }
-        const std::size_t match = waiting.firstUnpaired(a[at].oid, pairing.bToA);
+        const std::size_t match = waiting.firstUnpaired(oid, pairing.bToA);
         if (match != Pairing::none) {
             pair(pairing, at, match);
         }
     }
 }
 
-void pairByName(Pairing& pairing, const std::vector<FullDefinition>& a,
-                const std::vector<FullDefinition>& b) {
+void pairByName(Pairing& pairing, const DefinitionStore& a, const DefinitionStore& b) {
     std::size_t names = 0;
     for (std::size_t at = 0; at < b.size(); ++at) {
         if (pairing.bToA[at] == Pairing::none) {
-            names += b[at].names.size();
+            names += b.names(at).size();
         }
     }
     if (names == 0) {
@@ -117,7 +115,7 @@ void pairByName(Pairing& pairing, const std::vector<FullDefinition>& a,
     Waiting waiting(names);
     for (std::size_t at = 0; at < b.size(); ++at) {
         if (pairing.bToA[at] == Pairing::none) {
-            for (const std::string& name : b[at].names) {
+            for (const std::string_view name : b.names(at)) {
                 waiting.add(name, at);
             }
         }
@@ -128,7 +126,7 @@ void pairByName(Pairing& pairing, const std::vector<FullDefinition>& a,
         }
         // Of all B's definitions sharing a NAME, the first in source order.
         std::size_t best = Pairing::none;
-        for (const std::string& name : a[at].names) {
+        for (const std::string_view name : a.names(at)) {
             const std::size_t match = waiting.firstUnpaired(name, pairing.bToA);
             if (match < best) {
                 best = match;
@@ -142,8 +140,7 @@ void pairByName(Pairing& pairing, const std::vector<FullDefinition>& a,
 
 }  // namespace
 
-Pairing pairDefinitions(Kind kind, const std::vector<FullDefinition>& a,
-                        const std::vector<FullDefinition>& b) {
+Pairing pairDefinitions(Kind kind, const DefinitionStore& a, const DefinitionStore& b) {
     Pairing pairing;
     pairing.aToB.assign(a.size(), Pairing::none);
     pairing.bToA.assign(b.size(), Pairing::none);

@@ -38,11 +38,16 @@ const char* kindNoun(Kind kind) {
 
 std::optional<FullSchema> readFullSchema(const SourceText& text, std::string& diagnostic) {
     const schemadesc::OidMacros macros(text.macros);
-    std::array<std::vector<FullDefinition>, kindCount> definitions;
+    std::array<DefinitionStore, kindCount> definitions;
     for (const Kind kind : schemadesc::allKinds) {
         const auto& descriptions = text.kinds[schemadesc::kindIndex(kind)];
         auto& parsed = definitions[schemadesc::kindIndex(kind)];
-        parsed.reserve(descriptions.size());
+        std::size_t bytes = 0;
+        for (const SourceDescription& description : descriptions) {
+            bytes += description.text.size();
+        }
+        // Packed, a definition takes about as much as its description.
+        parsed.reserve(descriptions.size(), bytes + bytes / 4);
         for (const SourceDescription& description : descriptions) {
             std::optional<FullDefinition> definition =
                 schemadesc::parseFull(kind, description.text, macros);
@@ -51,7 +56,7 @@ std::optional<FullSchema> readFullSchema(const SourceText& text, std::string& di
                              " does not parse: " + schemadesc::excerpt(description.text);
                 return std::nullopt;
             }
-            parsed.push_back(std::move(*definition));
+            parsed.add(*definition);
         }
     }
     return FullSchema(std::move(definitions), macros);
