@@ -1,5 +1,6 @@
 #include "fullschema/definitionstore.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -139,14 +140,34 @@ FullDefinition DefinitionView::unpacked() const {
     return d;
 }
 
-void DefinitionStore::reserve(std::size_t definitions, std::size_t bytes) {
-    starts_.reserve(definitions);
-    bytes_.reserve(bytes);
+namespace {
+
+constexpr std::size_t kBlockSize = std::size_t{1} << 20U;
+
+}  // namespace
+
+DefinitionStore::DefinitionStore(const DefinitionStore& other) {
+    reserve(other.size());
+    for (std::size_t at = 0; at < other.size(); ++at) {
+        add(other[at]);
+    }
 }
 
-std::size_t DefinitionStore::pack(const FullDefinition& d) {
-    const std::size_t start = bytes_.size();
-    Writer write(bytes_);
+DefinitionStore& DefinitionStore::operator=(const DefinitionStore& other) {
+    if (this != &other) {
+        DefinitionStore copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+void DefinitionStore::reserve(std::size_t definitions) {
+    starts_.reserve(definitions);
+}
+
+const char* DefinitionStore::pack(const FullDefinition& d) {
+    scratch_.clear();
+    Writer write(scratch_);
     write.text(d.oid);
     write.list(d.names);
     write.flag(d.desc.has_value());
@@ -175,6 +196,15 @@ std::size_t DefinitionStore::pack(const FullDefinition& d) {
         write.text(extension.name);
         write.list(extension.values);
     }
+    if (blocks_.empty() || used_ + scratch_.size() > blockSize_) {
+        // A definition larger than a block gets a block of its own.
+        blockSize_ = std::max(scratch_.size(), kBlockSize);
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize_));
+        used_ = 0;
+    }
+    char* start = blocks_.back().get() + used_;
+    std::copy(scratch_.begin(), scratch_.end(), start);
+    used_ += scratch_.size();
     return start;
 }
 
@@ -186,23 +216,18 @@ void DefinitionStore::replace(std::size_t index, const FullDefinition& definitio
     starts_.at(index) = pack(definition);
 }
 
-void DefinitionStore::shrink() {
-    bytes_.shrink_to_fit();
-    starts_.shrink_to_fit();
-}
-
 std::string_view DefinitionStore::oid(std::size_t index) const {
-    return Reader(bytes_.data() + starts_[index]).text();
+    return Reader(starts_[index]).text();
 }
 
 PackedList DefinitionStore::names(std::size_t index) const {
-    Reader read(bytes_.data() + starts_[index]);
+    Reader read(starts_[index]);
     read.text();
     return read.list();
 }
 
 DefinitionView DefinitionStore::view(std::size_t index) const {
-    Reader read(bytes_.data() + starts_[index]);
+    Reader read(starts_[index]);
     DefinitionView v;
     v.oid = read.text();
     v.names = read.list();

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -131,13 +132,18 @@ class DefinitionStore {
         std::size_t at_ = 0;
     };
 
-    void reserve(std::size_t definitions, std::size_t bytes);
+    DefinitionStore() = default;
+    DefinitionStore(const DefinitionStore& other);
+    DefinitionStore& operator=(const DefinitionStore& other);
+    DefinitionStore(DefinitionStore&&) noexcept = default;
+    DefinitionStore& operator=(DefinitionStore&&) noexcept = default;
+    ~DefinitionStore() = default;
+
+    void reserve(std::size_t definitions);
     void add(const FullDefinition& definition);
     // A definition packed again in place of the one at `index`, whose bytes
     // stay unused.
     void replace(std::size_t index, const FullDefinition& definition);
-    // Gives back what reserve asked for beyond what was used.
-    void shrink();
 
     std::size_t size() const { return starts_.size(); }
     bool empty() const { return starts_.empty(); }
@@ -151,10 +157,15 @@ class DefinitionStore {
     iterator end() const { return {this, size()}; }
 
   private:
-    std::size_t pack(const FullDefinition& definition);
+    // Packed bytes go into blocks that never move, each filled before the
+    // next is taken: no copy as the store grows, and views stay valid.
+    const char* pack(const FullDefinition& definition);
 
-    std::vector<char> bytes_;
-    std::vector<std::size_t> starts_;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::size_t used_ = 0;  // of the last block
+    std::size_t blockSize_ = 0;
+    std::vector<const char*> starts_;
+    std::vector<char> scratch_;
 };
 
 }  // namespace fullschema

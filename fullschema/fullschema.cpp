@@ -183,7 +183,6 @@ void FullSchema::build(const schemadesc::OidMacros& macros) {
             });
             store.replace(at, definition);
         }
-        store.shrink();
     }
     // What each reference comes to is kept, as the comparison asks for
     // every reference of every pair.

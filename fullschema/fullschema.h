@@ -38,6 +38,32 @@ struct SourceText {
     std::vector<std::pair<std::string, std::string>> macros;
 };
 
+// The same, kept as it arrives in a few large blocks rather than two
+// strings a description: the texts of a large source are held only until
+// they are parsed, and the fewer pieces the cheaper.
+class CollectedText {
+  public:
+    struct Description {
+        const char* text;
+        std::uint32_t textLength;
+        std::uint32_t originLength;  // the origin follows the text
+        std::string_view textView() const { return {text, textLength}; }
+        std::string_view originView() const { return {text + textLength, originLength}; }
+    };
+
+    void add(std::size_t kind, std::string_view text, std::string_view origin);
+    void addMacro(std::string name, std::string value);
+
+    const std::vector<Description>& kind(std::size_t index) const { return kinds_.at(index); }
+    const std::vector<std::pair<std::string, std::string>>& macros() const { return macros_; }
+
+  private:
+    std::array<std::vector<Description>, kindCount> kinds_;
+    std::vector<std::pair<std::string, std::string>> macros_;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::size_t used_ = 0;  // of the last block
+};
+
 class FullSchema {
   public:
     FullSchema() = default;
@@ -85,5 +111,6 @@ class FullSchema {
 // "ORIGIN: attribute type does not parse: EXCERPT" in `diagnostic`, for the
 // first description that does not parse.
 std::optional<FullSchema> readFullSchema(const SourceText& text, std::string& diagnostic);
+std::optional<FullSchema> readFullSchema(const CollectedText& text, std::string& diagnostic);
 
 }  // namespace fullschema
