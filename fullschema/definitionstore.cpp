@@ -1,17 +1,24 @@
 #include "fullschema/definitionstore.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 namespace fullschema {
 
 namespace {
 
-std::uint32_t readNumber(const char* at) {
+// A number is written in groups of seven bits, lowest first, the high bit
+// set on every byte but the last: most fields are empty or short, and their
+// length takes one byte.
+std::uint32_t readNumber(const char*& at) {
     std::uint32_t number = 0;
-    std::memcpy(&number, at, sizeof number);
-    return number;
+    for (unsigned shift = 0;; shift += 7) {
+        const auto byte = static_cast<unsigned char>(*at++);
+        number |= static_cast<std::uint32_t>(byte & 0x7FU) << shift;
+        if ((byte & 0x80U) == 0) {
+            return number;
+        }
+    }
 }
 
 // Reads the packed fields in the order they were written.
@@ -19,11 +26,7 @@ class Reader {
   public:
     explicit Reader(const char* at) : at_(at) {}
 
-    std::uint32_t number() {
-        const std::uint32_t value = readNumber(at_);
-        at_ += sizeof value;
-        return value;
-    }
+    std::uint32_t number() { return readNumber(at_); }
     bool flag() { return *at_++ != 0; }
     std::string_view text() {
         const std::uint32_t length = number();
@@ -53,10 +56,12 @@ class Writer {
         if (value > UINT32_MAX) {
             throw std::bad_alloc();
         }
-        const auto packed = static_cast<std::uint32_t>(value);
-        const std::size_t at = bytes_.size();
-        bytes_.resize(at + sizeof packed);
-        std::memcpy(bytes_.data() + at, &packed, sizeof packed);
+        auto left = static_cast<std::uint32_t>(value);
+        while (left >= 0x80U) {
+            bytes_.push_back(static_cast<char>((left & 0x7FU) | 0x80U));
+            left >>= 7U;
+        }
+        bytes_.push_back(static_cast<char>(left));
     }
     void flag(bool value) { bytes_.push_back(value ? 1 : 0); }
     void text(std::string_view value) {
@@ -77,11 +82,15 @@ class Writer {
 }  // namespace
 
 std::string_view PackedList::iterator::operator*() const {
-    return {at_ + sizeof(std::uint32_t), readNumber(at_)};
+    const char* text = at_;
+    const std::uint32_t length = readNumber(text);
+    return {text, length};
 }
 
 PackedList::iterator& PackedList::iterator::operator++() {
-    at_ += sizeof(std::uint32_t) + readNumber(at_);
+    const char* text = at_;
+    const std::uint32_t length = readNumber(text);
+    at_ = text + length;
     --left_;
     return *this;
 }
@@ -143,11 +152,13 @@ FullDefinition DefinitionView::unpacked() const {
 namespace {
 
 constexpr std::size_t kBlockSize = std::size_t{1} << 20U;
+// Once the expected bytes are used up.
+constexpr std::size_t kSpareBlockSize = std::size_t{1} << 16U;
 
 }  // namespace
 
 DefinitionStore::DefinitionStore(const DefinitionStore& other) {
-    reserve(other.size());
+    reserve(other.size(), 0);
     for (std::size_t at = 0; at < other.size(); ++at) {
         add(other[at]);
     }
@@ -161,11 +172,35 @@ DefinitionStore& DefinitionStore::operator=(const DefinitionStore& other) {
     return *this;
 }
 
-void DefinitionStore::reserve(std::size_t definitions) {
+void DefinitionStore::reserve(std::size_t definitions, std::size_t bytes) {
     starts_.reserve(definitions);
+    expected_ = bytes;
 }
 
-const char* DefinitionStore::pack(const FullDefinition& d) {
+std::size_t DefinitionStore::packedSize(const FullDefinition& definition) {
+    write(definition);
+    return scratch_.size();
+}
+
+const char* DefinitionStore::pack(const FullDefinition& definition) {
+    write(definition);
+    if (blocks_.empty() || used_ + scratch_.size() > blockSize_) {
+        // Blocks as large as what is still expected, within bounds; a
+        // definition larger than a block gets a block of its own.
+        const std::size_t wanted =
+            expected_ == 0 ? kSpareBlockSize : std::min(expected_, kBlockSize);
+        blockSize_ = std::max(scratch_.size(), wanted);
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize_));
+        expected_ -= std::min(expected_, blockSize_);
+        used_ = 0;
+    }
+    char* start = blocks_.back().get() + used_;
+    std::copy(scratch_.begin(), scratch_.end(), start);
+    used_ += scratch_.size();
+    return start;
+}
+
+void DefinitionStore::write(const FullDefinition& d) {
     scratch_.clear();
     Writer write(scratch_);
     write.text(d.oid);
@@ -196,16 +231,6 @@ const char* DefinitionStore::pack(const FullDefinition& d) {
         write.text(extension.name);
         write.list(extension.values);
     }
-    if (blocks_.empty() || used_ + scratch_.size() > blockSize_) {
-        // A definition larger than a block gets a block of its own.
-        blockSize_ = std::max(scratch_.size(), kBlockSize);
-        blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize_));
-        used_ = 0;
-    }
-    char* start = blocks_.back().get() + used_;
-    std::copy(scratch_.begin(), scratch_.end(), start);
-    used_ += scratch_.size();
-    return start;
 }
 
 void DefinitionStore::add(const FullDefinition& definition) {

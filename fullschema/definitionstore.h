@@ -139,7 +139,10 @@ class DefinitionStore {
     DefinitionStore& operator=(DefinitionStore&&) noexcept = default;
     ~DefinitionStore() = default;
 
-    void reserve(std::size_t definitions);
+    // Room for `definitions` that pack to about `bytes`.
+    void reserve(std::size_t definitions, std::size_t bytes);
+    // How many bytes `definition` packs to.
+    std::size_t packedSize(const FullDefinition& definition);
     void add(const FullDefinition& definition);
     // A definition packed again in place of the one at `index`, whose bytes
     // stay unused.
@@ -160,10 +163,12 @@ class DefinitionStore {
     // Packed bytes go into blocks that never move, each filled before the
     // next is taken: no copy as the store grows, and views stay valid.
     const char* pack(const FullDefinition& definition);
+    void write(const FullDefinition& definition);
 
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t used_ = 0;  // of the last block
     std::size_t blockSize_ = 0;
+    std::size_t expected_ = 0;  // not yet in a block
     std::vector<const char*> starts_;
     std::vector<char> scratch_;
 };

@@ -116,7 +116,13 @@ FullSchema::FullSchema(const std::array<std::vector<FullDefinition>, kindCount>&
                        const schemadesc::OidMacros& macros) {
     for (const Kind kind : schemadesc::allKinds) {
         DefinitionStore& store = definitions_[kindIndex(kind)];
-        for (const FullDefinition& definition : definitions[kindIndex(kind)]) {
+        const auto& list = definitions[kindIndex(kind)];
+        std::size_t bytes = 0;
+        for (const FullDefinition& definition : list) {
+            bytes += store.packedSize(definition);
+        }
+        store.reserve(list.size(), bytes);
+        for (const FullDefinition& definition : list) {
             store.add(definition);
         }
     }

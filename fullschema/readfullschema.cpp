@@ -69,7 +69,12 @@ std::optional<FullSchema> readAll(const DescriptionsOf& descriptionsOf,
     for (const Kind kind : schemadesc::allKinds) {
         const auto& descriptions = descriptionsOf(kind);
         auto& parsed = definitions[schemadesc::kindIndex(kind)];
-        parsed.reserve(descriptions.size());
+        // Packed, a definition takes a little less than its description.
+        std::size_t bytes = 0;
+        for (const auto& description : descriptions) {
+            bytes += textOf(description).size();
+        }
+        parsed.reserve(descriptions.size(), bytes);
         for (const auto& description : descriptions) {
             text.assign(textOf(description));
             std::optional<FullDefinition> definition = schemadesc::parseFull(kind, text, macros);
