@@ -20,7 +20,7 @@ bool resolvedByName(Kind kind) {
 // The definition is a FullDefinition, to change references, or a
 // DefinitionView, to read them.
 template <typename Definition, typename Visit>
-void forEachReference(Kind kind, Definition& definition, Visit&& visit) {
+void forEachReference(Kind kind, Definition&& definition, Visit&& visit) {
     const auto each = [&visit](Kind target, auto& list) {
         for (auto&& reference : list) {
             visit(target, reference);
@@ -157,54 +157,58 @@ void FullSchema::build(const schemadesc::OidMacros& macros) {
     }
     // Names are looked up before expanding: a macro that shares its name
     // with a definition does not hide the definition. A numeric OID names
-    // no macro, and most references are one or a NAME.
-    const auto expanded = [&](Kind target, std::string_view reference) -> std::string {
-        if (reference.empty() || (reference.front() >= '0' && reference.front() <= '9')) {
-            return {};
-        }
-        const DefinitionStore& list = definitions_[kindIndex(target)];
-        if (!list.empty() && index->names[kindIndex(target)].find(
-                                 reference, NameIndex::hashOf(reference), NameOf{list})) {
-            return {};
-        }
-        std::string text = macros.expand(std::string(reference));
-        return text == reference ? std::string() : text;
-    };
+    // no macro, and most references are one or a NAME. What each comes to
+    // is kept, as the comparison asks for every reference of every pair.
+    std::vector<std::pair<std::size_t, std::string>> expansions;  // by place
     for (const Kind kind : schemadesc::allKinds) {
         DefinitionStore& store = definitions_[kindIndex(kind)];
-        for (std::size_t at = 0; at < store.size(); ++at) {
-            bool changes = false;
-            const DefinitionView view = store.view(at);
-            forEachReference(kind, view, [&](Kind target, std::string_view reference) {
-                changes = changes || !expanded(target, reference).empty();
-            });
-            if (!changes) {
-                continue;
-            }
-            FullDefinition definition = view.unpacked();
-            forEachReference(kind, definition, [&](Kind target, std::string& reference) {
-                if (std::string text = expanded(target, reference); !text.empty()) {
-                    reference = std::move(text);
-                }
-            });
-            store.replace(at, definition);
-        }
-    }
-    // What each reference comes to is kept, as the comparison asks for
-    // every reference of every pair.
-    for (const Kind kind : schemadesc::allKinds) {
-        const DefinitionStore& store = definitions_[kindIndex(kind)];
         auto& resolved = index->resolved[kindIndex(kind)];
         auto& first = index->firstResolved[kindIndex(kind)];
         first.reserve(store.size() + 1);
         for (std::size_t at = 0; at < store.size(); ++at) {
             first.push_back(resolved.size());
-            const DefinitionView view = store.view(at);
-            forEachReference(kind, view, [&](Kind target, std::string_view reference) {
-                resolved.push_back(lookUp(index->names[kindIndex(target)],
-                                          index->oids[kindIndex(target)],
-                                          definitions_[kindIndex(target)], reference));
+            expansions.clear();
+            std::size_t place = 0;
+            const auto resolveOne = [&](Kind target, std::string_view reference) {
+                const NameIndex& names = index->names[kindIndex(target)];
+                const NameIndex& oids = index->oids[kindIndex(target)];
+                const DefinitionStore& list = definitions_[kindIndex(target)];
+                const std::size_t here = place++;
+                if (reference.empty()) {
+                    resolved.push_back(noDefinition);
+                    return;
+                }
+                const std::uint32_t hash = NameIndex::hashOf(reference);
+                if (const auto* found = names.find(reference, hash, NameOf{list})) {
+                    resolved.push_back(found->definition);
+                    return;
+                }
+                if (reference.front() < '0' || reference.front() > '9') {
+                    std::string text = macros.expand(std::string(reference));
+                    if (text != reference) {
+                        resolved.push_back(lookUp(names, oids, list, text));
+                        expansions.emplace_back(here, std::move(text));
+                        return;
+                    }
+                }
+                const auto* found = oids.find(reference, hash, OidOf{list});
+                resolved.push_back(found != nullptr ? found->definition : noDefinition);
+            };
+            forEachReference(kind, store.view(at), resolveOne);
+            if (expansions.empty()) {
+                continue;
+            }
+            FullDefinition definition = store[at];
+            std::size_t next = 0;
+            place = 0;
+            forEachReference(kind, definition, [&](Kind /*target*/, std::string& reference) {
+                if (next < expansions.size() && expansions[next].first == place) {
+                    reference = std::move(expansions[next].second);
+                    ++next;
+                }
+                ++place;
             });
+            store.replace(at, definition);
         }
         first.push_back(resolved.size());
         resolved.shrink_to_fit();
