@@ -159,8 +159,8 @@ constexpr std::size_t kSpareBlockSize = std::size_t{1} << 16U;
 
 DefinitionStore::DefinitionStore(const DefinitionStore& other) {
     reserve(other.size(), 0);
-    for (std::size_t at = 0; at < other.size(); ++at) {
-        add(other[at]);
+    for (const FullDefinition& definition : other) {
+        add(definition);
     }
 }
 
@@ -251,7 +251,7 @@ PackedList DefinitionStore::names(std::size_t index) const {
     return read.list();
 }
 
-DefinitionView DefinitionStore::view(std::size_t index) const {
+DefinitionView DefinitionStore::unpack(std::size_t index, bool whole) const {
     Reader read(starts_[index]);
     DefinitionView v;
     v.oid = read.text();
@@ -265,6 +265,9 @@ DefinitionView DefinitionStore::view(std::size_t index) const {
     v.substr = read.text();
     v.syntax = read.text();
     v.syntaxLength = read.number();
+    if (!whole) {
+        return v;
+    }
     v.singleValue = read.flag();
     v.collective = read.flag();
     v.noUserModification = read.flag();
@@ -286,6 +289,14 @@ DefinitionView DefinitionStore::view(std::size_t index) const {
     v.extensionBytes =
         std::string_view(extensions, static_cast<std::size_t>(read.at() - extensions));
     return v;
+}
+
+DefinitionView DefinitionStore::view(std::size_t index) const {
+    return unpack(index, true);
+}
+
+DefinitionView DefinitionStore::leading(std::size_t index) const {
+    return unpack(index, false);
 }
 
 }  // namespace fullschema

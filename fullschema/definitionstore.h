@@ -37,11 +37,6 @@ class PackedList {
         iterator(const char* at, std::size_t left) : at_(at), left_(left) {}
         std::string_view operator*() const;
         iterator& operator++();
-        iterator operator++(int) {
-            iterator before = *this;
-            ++*this;
-            return before;
-        }
         bool operator==(const iterator& other) const { return left_ == other.left_; }
 
       private:
@@ -120,11 +115,6 @@ class DefinitionStore {
             ++at_;
             return *this;
         }
-        iterator operator++(int) {
-            iterator before = *this;
-            ++at_;
-            return before;
-        }
         bool operator==(const iterator& other) const { return at_ == other.at_; }
 
       private:
@@ -151,6 +141,9 @@ class DefinitionStore {
     std::size_t size() const { return starts_.size(); }
     bool empty() const { return starts_.empty(); }
     DefinitionView view(std::size_t index) const;
+    // The fields from the OID through SYNTAX's bound alone, the rest left
+    // empty: what a walk along SUP chains reads of every type.
+    DefinitionView leading(std::size_t index) const;
     // The first two fields alone, for look-ups by them.
     std::string_view oid(std::size_t index) const;
     PackedList names(std::size_t index) const;
@@ -163,6 +156,7 @@ class DefinitionStore {
     // Packed bytes go into blocks that never move, each filled before the
     // next is taken: no copy as the store grows, and views stay valid.
     const char* pack(const FullDefinition& definition);
+    DefinitionView unpack(std::size_t index, bool whole) const;
     void write(const FullDefinition& definition);
 
     std::vector<std::unique_ptr<char[]>> blocks_;

@@ -50,7 +50,7 @@ std::vector<Source> effectiveSources(const FullSchema& schema, Inherited field) 
             }
             states[at] = State::onPath;
             path.push_back(at);
-            const DefinitionView attribute = attributes.view(at);
+            const DefinitionView attribute = attributes.leading(at);
             if (!ownValue(attribute, field).empty()) {
                 found = Source{true, at};
                 break;
@@ -88,7 +88,7 @@ const std::vector<std::size_t>& SuperclassWalk::from(std::size_t start) {
         pending_.pop_back();
         // A class's references begin with its superclasses.
         const auto resolved = schema_.resolvedReferences(Kind::objectClasses, at)
-                                  .first(classes.view(at).superiors.size());
+                                  .first(classes.leading(at).superiors.size());
         for (const std::uint32_t next : resolved) {
             if (next != FullSchema::noDefinition && marks_[next] != stamp_) {
                 marks_[next] = stamp_;

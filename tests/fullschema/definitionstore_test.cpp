@@ -83,6 +83,10 @@ TEST(DefinitionStore, GivesBackEveryFieldAsPacked) {
         EXPECT_TRUE(same(copy[at], cases[at])) << at;
         EXPECT_EQ(store.oid(at), cases[at].oid) << at;
         EXPECT_EQ(store.names(at).strings(), cases[at].names) << at;
+        const fullschema::DefinitionView leading = store.leading(at);
+        EXPECT_EQ(leading.superiors.strings(), cases[at].superiors) << at;
+        EXPECT_EQ(leading.syntax, cases[at].syntax) << at;
+        EXPECT_EQ(leading.syntaxLength, cases[at].syntaxLength) << at;
     }
     std::size_t walked = 0;
     for (const FullDefinition& definition : store) {
