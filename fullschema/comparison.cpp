@@ -24,10 +24,11 @@ void compareKind(ComparisonContext& context, Kind kind, std::vector<Difference>&
     const Pairing& pairing = context.pairing(kind);
     const auto& definitionsA = context.a.definitions(kind);
     const auto& definitionsB = context.b.definitions(kind);
+    PairScratch scratch;
     for (std::size_t at = 0; at < definitionsA.size(); ++at) {
         if (pairing.aToB[at] == Pairing::none) {
             out.push_back(onlyIn(kind, definitionsA[at], true));
-        } else {
+        } else if (!plainlyAlike(context, kind, at, pairing.aToB[at], scratch)) {
             comparePaired(context, kind, at, pairing.aToB[at], out);
         }
     }

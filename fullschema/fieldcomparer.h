@@ -65,14 +65,27 @@ class FieldComparer {
     const Kind kind_;
     const std::size_t indexA_;
     const std::size_t indexB_;
-    const FullDefinition& definitionA_;
-    const FullDefinition& definitionB_;
+    const FullDefinition definitionA_;
+    const FullDefinition definitionB_;
     std::vector<Difference>& out_;
 };
 
 // What a report calls a definition: its first NAME, else its OID; a
 // syntax's OID and a structure rule's id whatever NAME they carry.
 std::string reportedName(Kind kind, const FullDefinition& definition);
+
+// Room that plainlyAlike reuses from pair to pair.
+struct PairScratch {
+    std::vector<ReferenceKeys::Key> a;
+    std::vector<ReferenceKeys::Key> b;
+};
+
+// True only when comparing the two paired definitions could find nothing:
+// written alike and referring alike, and nothing taken from a supertype.
+// Most pairs of two versions of one schema are such, and it tells them
+// without building a value; false leaves the question to comparePaired.
+bool plainlyAlike(const ComparisonContext& context, Kind kind, std::size_t inA, std::size_t inB,
+                  PairScratch& scratch);
 
 // Compares every field of the kind of two paired definitions.
 void comparePaired(ComparisonContext& context, Kind kind, std::size_t inA, std::size_t inB,

@@ -1,7 +1,6 @@
 #include "fullschema/fullschema.h"
 
-#include <unordered_map>
-
+#include "fullschema/nameindex.h"
 #include "toollib/namecompare.h"
 
 namespace fullschema {
@@ -9,7 +8,6 @@ namespace fullschema {
 namespace {
 
 using schemadesc::kindIndex;
-using Positions = std::unordered_map<std::string, std::size_t, NameHash, NameEqual>;
 
 // Syntaxes are known by OID alone and structure rules by rule id: a NAME
 // some files give them names nothing that a reference could mean.
@@ -19,10 +17,12 @@ bool resolvedByName(Kind kind) {
 
 // Each reference field of a definition and the kind whose definitions it
 // names.
-template <typename Visit>
-void forEachReference(Kind kind, FullDefinition& definition, Visit&& visit) {
-    const auto each = [&visit](Kind target, std::vector<std::string>& list) {
-        for (std::string& reference : list) {
+// The definition is a FullDefinition, to change references, or a
+// DefinitionView, to read them.
+template <typename Definition, typename Visit>
+void forEachReference(Kind kind, Definition&& definition, Visit&& visit) {
+    const auto each = [&visit](Kind target, auto& list) {
+        for (auto&& reference : list) {
             visit(target, reference);
         }
     };
@@ -67,45 +67,156 @@ void forEachReference(Kind kind, FullDefinition& definition, Visit&& visit) {
 
 }  // namespace
 
-// The first definition of each NAME and of each OID, by kind.
+// The first definition of each NAME and of each OID, by kind. A slot's
+// key is the place of the NAME in the definition's list.
 struct FullSchema::Index {
-    std::array<Positions, kindCount> names;
-    std::array<Positions, kindCount> oids;
+    std::array<NameIndex, kindCount> names;
+    std::array<NameIndex, kindCount> oids;
+    // What each reference names, in the order of resolvedReferences, and
+    // where each definition's references begin (one place more than there
+    // are definitions).
+    std::array<std::vector<std::uint32_t>, kindCount> resolved;
+    std::array<std::vector<std::size_t>, kindCount> firstResolved;
 };
 
-FullSchema::FullSchema(std::array<std::vector<FullDefinition>, kindCount> definitions,
+namespace {
+
+struct NameOf {
+    const DefinitionStore& list;
+    std::string_view operator()(const NameIndex::Slot& slot) const {
+        return list.names(slot.definition)[slot.key];
+    }
+};
+
+struct OidOf {
+    const DefinitionStore& list;
+    std::string_view operator()(const NameIndex::Slot& slot) const {
+        return list.oid(slot.definition);
+    }
+};
+
+std::uint32_t lookUp(const NameIndex& names, const NameIndex& oids, const DefinitionStore& list,
+                     std::string_view reference) {
+    if (list.empty() || reference.empty()) {
+        return FullSchema::noDefinition;
+    }
+    const std::uint32_t hash = NameIndex::hashOf(reference);
+    if (const auto* found = names.find(reference, hash, NameOf{list})) {
+        return found->definition;
+    }
+    if (const auto* found = oids.find(reference, hash, OidOf{list})) {
+        return found->definition;
+    }
+    return FullSchema::noDefinition;
+}
+
+}  // namespace
+
+FullSchema::FullSchema(const std::array<std::vector<FullDefinition>, kindCount>& definitions,
+                       const schemadesc::OidMacros& macros) {
+    for (const Kind kind : schemadesc::allKinds) {
+        DefinitionStore& store = definitions_[kindIndex(kind)];
+        const auto& list = definitions[kindIndex(kind)];
+        std::size_t bytes = 0;
+        for (const FullDefinition& definition : list) {
+            bytes += store.packedSize(definition);
+        }
+        store.reserve(list.size(), bytes);
+        for (const FullDefinition& definition : list) {
+            store.add(definition);
+        }
+    }
+    build(macros);
+}
+
+FullSchema::FullSchema(std::array<DefinitionStore, kindCount> definitions,
                        const schemadesc::OidMacros& macros)
     : definitions_(std::move(definitions)) {
+    build(macros);
+}
+
+void FullSchema::build(const schemadesc::OidMacros& macros) {
     auto index = std::make_shared<Index>();
     for (const Kind kind : schemadesc::allKinds) {
-        const auto& list = definitions_[kindIndex(kind)];
-        Positions& names = index->names[kindIndex(kind)];
-        Positions& oids = index->oids[kindIndex(kind)];
+        const DefinitionStore& list = definitions_[kindIndex(kind)];
+        NameIndex& names = index->names[kindIndex(kind)];
+        NameIndex& oids = index->oids[kindIndex(kind)];
         oids.reserve(list.size());
+        if (resolvedByName(kind)) {
+            names.reserve(list.size());
+        }
         for (std::size_t at = 0; at < list.size(); ++at) {
-            oids.try_emplace(list[at].oid, at);
+            oids.add(list.oid(at), at, 0, OidOf{list});
             if (resolvedByName(kind)) {
-                for (const std::string& name : list[at].names) {
-                    names.try_emplace(name, at);
+                std::uint32_t name = 0;
+                for (const std::string_view text : list.names(at)) {
+                    names.add(text, at, name++, NameOf{list});
                 }
             }
         }
     }
     // Names are looked up before expanding: a macro that shares its name
-    // with a definition does not hide the definition.
+    // with a definition does not hide the definition. A numeric OID names
+    // no macro, and most references are one or a NAME. What each comes to
+    // is kept, as the comparison asks for every reference of every pair.
+    std::vector<std::pair<std::size_t, std::string>> expansions;  // by place
     for (const Kind kind : schemadesc::allKinds) {
-        for (FullDefinition& definition : definitions_[kindIndex(kind)]) {
-            forEachReference(kind, definition, [&](Kind target, std::string& reference) {
-                if (!reference.empty() && !index->names[kindIndex(target)].contains(reference)) {
-                    reference = macros.expand(reference);
+        DefinitionStore& store = definitions_[kindIndex(kind)];
+        auto& resolved = index->resolved[kindIndex(kind)];
+        auto& first = index->firstResolved[kindIndex(kind)];
+        first.reserve(store.size() + 1);
+        for (std::size_t at = 0; at < store.size(); ++at) {
+            first.push_back(resolved.size());
+            expansions.clear();
+            std::size_t place = 0;
+            const auto resolveOne = [&](Kind target, std::string_view reference) {
+                const NameIndex& names = index->names[kindIndex(target)];
+                const NameIndex& oids = index->oids[kindIndex(target)];
+                const DefinitionStore& list = definitions_[kindIndex(target)];
+                const std::size_t here = place++;
+                if (reference.empty()) {
+                    resolved.push_back(noDefinition);
+                    return;
                 }
+                const std::uint32_t hash = NameIndex::hashOf(reference);
+                if (const auto* found = names.find(reference, hash, NameOf{list})) {
+                    resolved.push_back(found->definition);
+                    return;
+                }
+                if (reference.front() < '0' || reference.front() > '9') {
+                    std::string text = macros.expand(std::string(reference));
+                    if (text != reference) {
+                        resolved.push_back(lookUp(names, oids, list, text));
+                        expansions.emplace_back(here, std::move(text));
+                        return;
+                    }
+                }
+                const auto* found = oids.find(reference, hash, OidOf{list});
+                resolved.push_back(found != nullptr ? found->definition : noDefinition);
+            };
+            forEachReference(kind, store.view(at), resolveOne);
+            if (expansions.empty()) {
+                continue;
+            }
+            FullDefinition definition = store[at];
+            std::size_t next = 0;
+            place = 0;
+            forEachReference(kind, definition, [&](Kind /*target*/, std::string& reference) {
+                if (next < expansions.size() && expansions[next].first == place) {
+                    reference = std::move(expansions[next].second);
+                    ++next;
+                }
+                ++place;
             });
+            store.replace(at, definition);
         }
+        first.push_back(resolved.size());
+        resolved.shrink_to_fit();
     }
     index_ = std::move(index);
 }
 
-const std::vector<FullDefinition>& FullSchema::definitions(Kind kind) const {
+const DefinitionStore& FullSchema::definitions(Kind kind) const {
     return definitions_[kindIndex(kind)];
 }
 
@@ -121,15 +232,23 @@ std::optional<std::size_t> FullSchema::resolve(Kind kind, std::string_view refer
     if (!index_ || reference.empty()) {
         return std::nullopt;
     }
-    const Positions& names = index_->names[kindIndex(kind)];
-    if (const auto found = names.find(reference); found != names.end()) {
-        return found->second;
+    const std::uint32_t found =
+        lookUp(index_->names[kindIndex(kind)], index_->oids[kindIndex(kind)],
+               definitions_[kindIndex(kind)], reference);
+    if (found == noDefinition) {
+        return std::nullopt;
     }
-    const Positions& oids = index_->oids[kindIndex(kind)];
-    if (const auto found = oids.find(reference); found != oids.end()) {
-        return found->second;
+    return found;
+}
+
+std::span<const std::uint32_t> FullSchema::resolvedReferences(Kind kind, std::size_t index) const {
+    if (!index_) {
+        return {};
     }
-    return std::nullopt;
+    const auto& first = index_->firstResolved[kindIndex(kind)];
+    const auto& resolved = index_->resolved[kindIndex(kind)];
+    return std::span<const std::uint32_t>(resolved).subspan(first[index],
+                                                            first[index + 1] - first[index]);
 }
 
 }  // namespace fullschema

@@ -1,8 +1,24 @@
 #include "fullschema/inheritance.h"
 
+#include <cstdint>
+
 namespace fullschema {
 
 const std::string& ownValue(const FullDefinition& attribute, Inherited field) {
+    switch (field) {
+        case Inherited::equality:
+            return attribute.equality;
+        case Inherited::ordering:
+            return attribute.ordering;
+        case Inherited::substr:
+            return attribute.substr;
+        case Inherited::syntax:
+            break;
+    }
+    return attribute.syntax;
+}
+
+std::string_view ownValue(const DefinitionView& attribute, Inherited field) {
     switch (field) {
         case Inherited::equality:
             return attribute.equality;
@@ -34,20 +50,21 @@ std::vector<Source> effectiveSources(const FullSchema& schema, Inherited field) 
             }
             states[at] = State::onPath;
             path.push_back(at);
-            if (!ownValue(attributes[at], field).empty()) {
+            const DefinitionView attribute = attributes.leading(at);
+            if (!ownValue(attribute, field).empty()) {
                 found = Source{true, at};
                 break;
             }
-            if (attributes[at].superiors.empty()) {
+            if (attribute.superiors.empty()) {
                 break;
             }
-            const auto next =
-                schema.resolve(Kind::attributeTypes, attributes[at].superiors.front());
-            if (!next) {
+            // An attribute type's references begin with its SUP.
+            const std::uint32_t next = schema.resolvedReferences(Kind::attributeTypes, at).front();
+            if (next == FullSchema::noDefinition) {
                 found = Source{false, Source::none};
                 break;
             }
-            at = *next;
+            at = next;
         }
         for (const std::size_t walked : path) {
             sources[walked] = found;
@@ -69,12 +86,14 @@ const std::vector<std::size_t>& SuperclassWalk::from(std::size_t start) {
     while (!pending_.empty()) {
         const std::size_t at = pending_.back();
         pending_.pop_back();
-        for (const std::string& superior : classes[at].superiors) {
-            const auto next = schema_.resolve(Kind::objectClasses, superior);
-            if (next && marks_[*next] != stamp_) {
-                marks_[*next] = stamp_;
-                found_.push_back(*next);
-                pending_.push_back(*next);
+        // A class's references begin with its superclasses.
+        const auto resolved = schema_.resolvedReferences(Kind::objectClasses, at)
+                                  .first(classes.leading(at).superiors.size());
+        for (const std::uint32_t next : resolved) {
+            if (next != FullSchema::noDefinition && marks_[next] != stamp_) {
+                marks_[next] = stamp_;
+                found_.push_back(next);
+                pending_.push_back(next);
             }
         }
     }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fullschema/fullschema.h"
@@ -14,6 +15,7 @@ namespace fullschema {
 enum class Inherited { syntax, equality, ordering, substr };
 
 const std::string& ownValue(const FullDefinition& attribute, Inherited field);
+std::string_view ownValue(const DefinitionView& attribute, Inherited field);
 
 // Where an attribute type's effective value of a field comes from.
 struct Source {

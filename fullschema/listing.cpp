@@ -43,16 +43,27 @@ const std::string& shownName(Kind kind, const FullDefinition& definition) {
 }
 
 std::vector<std::size_t> listingOrder(const FullSchema& schema, Kind kind) {
-    const std::vector<FullDefinition>& definitions = schema.definitions(kind);
+    const DefinitionStore& definitions = schema.definitions(kind);
+    // The two keys of each definition, read once rather than at every step
+    // of the sort.
+    struct Keys {
+        std::string_view name;
+        std::string_view oid;
+    };
+    std::vector<Keys> keys;
+    keys.reserve(definitions.size());
+    for (std::size_t at = 0; at < definitions.size(); ++at) {
+        const std::string_view oid = definitions.oid(at);
+        const PackedList names = definitions.names(at);
+        keys.push_back({kind == Kind::ldapSyntaxes || names.empty() ? oid : names.front(), oid});
+    }
     std::vector<std::size_t> order(definitions.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
-        const FullDefinition& a = definitions[x];
-        const FullDefinition& b = definitions[y];
-        if (const int byName = compareNames(shownName(kind, a), shownName(kind, b))) {
+    std::stable_sort(order.begin(), order.end(), [&keys](std::size_t x, std::size_t y) {
+        if (const int byName = compareNames(keys[x].name, keys[y].name)) {
             return byName < 0;
         }
-        return compareNames(a.oid, b.oid) < 0;
+        return compareNames(keys[x].oid, keys[y].oid) < 0;
     });
     return order;
 }
@@ -63,7 +74,7 @@ void writeLdifListing(std::ostream& os, const FullSchema& schema, const KindSet&
         if (!kinds[schemadesc::kindIndex(kind)]) {
             continue;
         }
-        const std::vector<FullDefinition>& definitions = schema.definitions(kind);
+        const DefinitionStore& definitions = schema.definitions(kind);
         for (const std::size_t at : listingOrder(schema, kind)) {
             writeValue(os, schemadesc::kindName(kind), describe(kind, definitions[at]));
         }

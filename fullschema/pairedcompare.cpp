@@ -1,3 +1,7 @@
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <span>
 #include <utility>
 
 #include "fullschema/fieldcomparer.h"
@@ -54,11 +58,11 @@ void compareSyntax(FieldComparer& fields, const FullDefinition* a, const FullDef
     fields.report("SYNTAX", value(syntaxA, lengthA), value(syntaxB, lengthB), severity);
 }
 
-const FullDefinition* sourceDefinition(const FullSchema& schema, const Source& source) {
+std::optional<FullDefinition> sourceDefinition(const FullSchema& schema, const Source& source) {
     if (source.index == Source::none) {
-        return nullptr;
+        return std::nullopt;
     }
-    return &schema.definitions(Kind::attributeTypes)[source.index];
+    return schema.definitions(Kind::attributeTypes)[source.index];
 }
 
 // The effective value: the type's own, else its nearest supertype's.
@@ -70,8 +74,10 @@ void compareInherited(FieldComparer& fields, Inherited field, std::string_view k
     if (!sourceA.known || !sourceB.known || inheritsFromPairedSupertype(fields, field)) {
         return;
     }
-    const FullDefinition* a = sourceDefinition(context.a, sourceA);
-    const FullDefinition* b = sourceDefinition(context.b, sourceB);
+    const std::optional<FullDefinition> definitionA = sourceDefinition(context.a, sourceA);
+    const std::optional<FullDefinition> definitionB = sourceDefinition(context.b, sourceB);
+    const FullDefinition* a = definitionA ? &*definitionA : nullptr;
+    const FullDefinition* b = definitionB ? &*definitionB : nullptr;
     if (field == Inherited::syntax) {
         compareSyntax(fields, a, b, true);
         return;
@@ -196,7 +202,151 @@ void compareOwnFields(FieldComparer& fields, Kind kind) {
     }
 }
 
+using Key = ReferenceKeys::Key;
+
+// What of two definitions is compared by its text alone, byte for byte:
+// stricter than the comparison, which lets letter case pass in places.
+bool sameText(const DefinitionView& a, const DefinitionView& b) {
+    return a.oid == b.oid && a.names.bytes() == b.names.bytes() && a.hasDesc == b.hasDesc &&
+           a.desc == b.desc && a.obsolete == b.obsolete && a.syntaxLength == b.syntaxLength &&
+           a.singleValue == b.singleValue && a.collective == b.collective &&
+           a.noUserModification == b.noUserModification && a.usage == b.usage &&
+           a.classKind == b.classKind && a.extensionCount == b.extensionCount &&
+           a.extensionBytes == b.extensionBytes;
+}
+
+// Walks the references of two paired definitions in the order that
+// FullSchema::resolvedReferences keeps what they resolve to.
+class AlikeCheck {
+  public:
+    AlikeCheck(const ComparisonContext& context, Kind kind, std::size_t inA, std::size_t inB,
+               PairScratch& scratch)
+        : keys_(context.keys),
+          resolvedA_(context.a.resolvedReferences(kind, inA)),
+          resolvedB_(context.b.resolvedReferences(kind, inB)),
+          scratch_(scratch) {}
+
+    // One reference each: both absent, or the same key.
+    bool single(Kind target, std::string_view a, std::string_view b) {
+        const std::size_t placeA = atA_++;
+        const std::size_t placeB = atB_++;
+        if (a.empty() || b.empty()) {
+            return a.empty() && b.empty();
+        }
+        return ReferenceKeys::same(keyAt(Side::a, target, a, resolvedA_, placeA),
+                                   keyAt(Side::b, target, b, resolvedB_, placeB));
+    }
+
+    // A set of references each: the same keys, however written or ordered.
+    bool set(Kind target, const PackedList& a, const PackedList& b) {
+        keysOf(Side::a, target, a, resolvedA_, atA_, scratch_.a);
+        keysOf(Side::b, target, b, resolvedB_, atB_, scratch_.b);
+        return std::equal(scratch_.a.begin(), scratch_.a.end(), scratch_.b.begin(),
+                          scratch_.b.end(), ReferenceKeys::same);
+    }
+
+    // In order, each the same key (an attribute type's SUP).
+    bool list(Kind target, const PackedList& a, const PackedList& b) {
+        if (a.size() != b.size()) {
+            return false;
+        }
+        for (auto x = a.begin(), y = b.begin(); x != a.end(); ++x, ++y) {
+            if (!single(target, *x, *y)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+  private:
+    // What is kept where there is any; else looked up again.
+    Key keyAt(Side side, Kind target, std::string_view reference,
+              std::span<const std::uint32_t> resolved, std::size_t at) const {
+        return at < resolved.size() ? keys_.keyOf(side, target, reference, resolved[at])
+                                    : keys_.keyOf(side, target, reference);
+    }
+
+    // Sorted, each key once.
+    void keysOf(Side side, Kind target, const PackedList& references,
+                std::span<const std::uint32_t> resolved, std::size_t& at,
+                std::vector<Key>& out) const {
+        out.clear();
+        for (const std::string_view reference : references) {
+            out.push_back(keyAt(side, target, reference, resolved, at++));
+        }
+        std::sort(out.begin(), out.end(), ReferenceKeys::before);
+        out.erase(std::unique(out.begin(), out.end(), ReferenceKeys::same), out.end());
+    }
+
+    const ReferenceKeys& keys_;
+    std::span<const std::uint32_t> resolvedA_;
+    std::span<const std::uint32_t> resolvedB_;
+    std::size_t atA_ = 0;
+    std::size_t atB_ = 0;
+    PairScratch& scratch_;
+};
+
+bool attributeTypesAlike(AlikeCheck& check, const DefinitionView& a, const DefinitionView& b) {
+    if (!check.list(Kind::attributeTypes, a.superiors, b.superiors) ||
+        !check.single(Kind::matchingRules, a.equality, b.equality) ||
+        !check.single(Kind::matchingRules, a.ordering, b.ordering) ||
+        !check.single(Kind::matchingRules, a.substr, b.substr) ||
+        !check.single(Kind::ldapSyntaxes, a.syntax, b.syntax)) {
+        return false;
+    }
+    // A value taken from a supertype is the supertype's: its chain decides,
+    // which the full comparison walks.
+    const bool inherits = !a.superiors.empty() || !b.superiors.empty();
+    return !inherits ||
+           (!a.equality.empty() && !a.ordering.empty() && !a.substr.empty() && !a.syntax.empty());
+}
+
+// The references of each kind, as the comparison reads them. A class's
+// effective MUST and MAY need only its own members here: what it takes from
+// a superclass on one side only is the superclass's change, never its own.
+bool referencesAlike(AlikeCheck& check, Kind kind, const DefinitionView& a,
+                     const DefinitionView& b) {
+    switch (kind) {
+        case Kind::ldapSyntaxes:
+            return true;
+        case Kind::matchingRules:
+            return check.single(Kind::ldapSyntaxes, a.syntax, b.syntax);
+        case Kind::matchingRuleUse:
+            return check.set(Kind::attributeTypes, a.applies, b.applies);
+        case Kind::attributeTypes:
+            return attributeTypesAlike(check, a, b);
+        case Kind::objectClasses:
+            return check.set(Kind::objectClasses, a.superiors, b.superiors) &&
+                   check.set(Kind::attributeTypes, a.must, b.must) &&
+                   check.set(Kind::attributeTypes, a.may, b.may);
+        case Kind::dITContentRules:
+            return check.set(Kind::objectClasses, a.aux, b.aux) &&
+                   check.set(Kind::attributeTypes, a.must, b.must) &&
+                   check.set(Kind::attributeTypes, a.may, b.may) &&
+                   check.set(Kind::attributeTypes, a.notAllowed, b.notAllowed);
+        case Kind::dITStructureRules:
+            return check.single(Kind::nameForms, a.form, b.form) &&
+                   check.set(Kind::dITStructureRules, a.superiors, b.superiors);
+        case Kind::nameForms:
+            return check.single(Kind::objectClasses, a.objectClass, b.objectClass) &&
+                   check.set(Kind::attributeTypes, a.must, b.must) &&
+                   check.set(Kind::attributeTypes, a.may, b.may);
+    }
+    return false;
+}
+
 }  // namespace
+
+bool plainlyAlike(const ComparisonContext& context, Kind kind, std::size_t inA, std::size_t inB,
+                  PairScratch& scratch) {
+    const DefinitionView a = context.a.definitions(kind).view(inA);
+    const DefinitionView b = context.b.definitions(kind).view(inB);
+    if (!sameText(a, b)) {
+        return false;
+    }
+    AlikeCheck check(context, kind, inA, inB, scratch);
+    return referencesAlike(check, kind, a, b);
+}
 
 void comparePaired(ComparisonContext& context, Kind kind, std::size_t inA, std::size_t inB,
                    std::vector<Difference>& out) {

@@ -4,6 +4,7 @@
 #include <limits>
 #include <vector>
 
+#include "fullschema/definitionstore.h"
 #include "toollib/schemadesc/fulldefinition.h"
 
 // Which definition of one schema is the same definition as which of the
@@ -20,7 +21,6 @@ struct Pairing {
 // case; a structure rule's id), then what is left pairs by any shared NAME
 // where the kind pairs by name at all. Definitions are taken in source
 // order and each is paired at most once.
-Pairing pairDefinitions(schemadesc::Kind kind, const std::vector<schemadesc::FullDefinition>& a,
-                        const std::vector<schemadesc::FullDefinition>& b);
+Pairing pairDefinitions(schemadesc::Kind kind, const DefinitionStore& a, const DefinitionStore& b);
 
 }  // namespace fullschema

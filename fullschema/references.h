@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -25,10 +27,24 @@ class ReferenceKeys {
     // text, case ignored. `target` is the kind the reference names.
     std::string key(Side side, Kind target, std::string_view reference) const;
 
-  private:
-    std::string keyOfA(std::size_t index) const;
-    std::string keyOfB(Kind target, std::size_t index) const;
+    // The same key without building its text: equal keys are same().
+    struct Key {
+        enum class Sort : std::uint8_t { paired, onlyInB, text };
+        Sort sort = Sort::text;
+        // The definition: A's (or a pair's) for paired, B's for onlyInB.
+        std::size_t index = 0;
+        // The reference as written, for text.
+        std::string_view text;
+    };
+    Key keyOf(Side side, Kind target, std::string_view reference) const;
+    // The same, told what the reference resolves to on its own side
+    // (FullSchema::resolvedReferences).
+    Key keyOf(Side side, Kind target, std::string_view reference, std::uint32_t resolved) const;
+    static bool same(const Key& x, const Key& y);
+    // An order in which same() keys are neighbours.
+    static bool before(const Key& x, const Key& y);
 
+  private:
     const FullSchema& a_;
     const FullSchema& b_;
     const std::array<Pairing, kindCount>& pairings_;

@@ -45,21 +45,20 @@ KindSet kindsOf(const SelectedKinds& selected) {
 // noted and reported once the call has returned.
 void collect(void* user, std::uint32_t kind, const char* text, std::size_t length,
              const char* origin) noexcept {
-    auto* collected = static_cast<std::optional<fullschema::SourceText>*>(user);
+    auto* collected = static_cast<std::optional<fullschema::CollectedText>*>(user);
     if (!collected->has_value()) {
         return;
     }
     try {
-        fullschema::SourceText& into = **collected;
+        fullschema::CollectedText& into = **collected;
         const std::string_view value(text, length);
         if (kind < fullschema::kindCount) {
-            into.kinds[kind].push_back({std::string(value), origin});
+            into.add(kind, value, origin != nullptr ? origin : "");
         } else if (kind == QX_DESC_OID_MACRO) {
             const std::size_t space = value.find(' ');
-            into.macros.emplace_back(std::string(value.substr(0, space)),
-                                     space == std::string_view::npos
-                                         ? std::string()
-                                         : std::string(value.substr(space + 1)));
+            into.addMacro(std::string(value.substr(0, space)),
+                          space == std::string_view::npos ? std::string()
+                                                          : std::string(value.substr(space + 1)));
         }
     } catch (...) {
         collected->reset();
@@ -85,7 +84,7 @@ std::optional<fullschema::FullSchema> readSource(ServerState& server, int i,
         return std::nullopt;
     }
     updateMsg(typedName + ": Reading Schema Descriptions");
-    std::optional<fullschema::SourceText> text(std::in_place);
+    std::optional<fullschema::CollectedText> text(std::in_place);
     const std::int32_t code =
         QXDSReadDescriptions(server.contextHandle.at(static_cast<std::size_t>(i)), collect, &text);
     if (code != QX_SUCCESS) {
