@@ -220,29 +220,26 @@ void Prefetch::work() {
 void Prefetch::run(Entry& entry) const {
     AheadResult& result = entry.result;
     std::unique_ptr<Source> source = std::move(entry.source);
-    bool opened = false;
     try {
         result.openCode = source->open(result.openDiagnostic);
         result.notes = source->takeHeldNotes();
         if (result.openCode != QX_SUCCESS) {
             return;
         }
-        opened = true;
+        result.source = std::move(source);
         HeldRead& read = result.read.emplace();
         read.kind = read_;
         read.code = read_ == FirstRead::listing
-                        ? source->fetch(read.content, read.diagnostic)
-                        : source->fetchDescriptions(read.descriptions, read.diagnostic);
-        result.source = std::move(source);
+                        ? result.source->fetch(read.content, read.diagnostic)
+                        : result.source->fetchDescriptions(read.descriptions, read.diagnostic);
     } catch (...) {
         // Only memory can run out here; the calls would answer with its code.
-        if (!opened) {
+        if (!result.source) {
             result.openCode = QXERR_OUT_OF_MEMORY;
         } else {
             result.read.emplace();
             result.read->kind = read_;
             result.read->code = QXERR_OUT_OF_MEMORY;
-            result.source = std::move(source);
         }
     }
 }
