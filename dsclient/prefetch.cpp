@@ -81,14 +81,19 @@ void Prefetch::offer(std::size_t line, std::string key, std::unique_ptr<Source> 
     entry->line = line;
     entry->key = std::move(key);
     entry->source = std::move(source);
+    bool another = false;
     {
         const std::lock_guard lock(mutex_);
         entries_.push_back(std::move(entry));
+        // A thread is started only when none waits for work: a run whose
+        // sources answer quickly needs few.
+        another = idle_ == 0 && workers_.size() < jobs_;
     }
-    if (workers_.size() < jobs_) {
+    if (another) {
         startWorker();
+    } else {
+        workReady_.notify_one();
     }
-    workReady_.notify_one();
 }
 
 void Prefetch::reached(std::size_t line) {
@@ -97,8 +102,11 @@ void Prefetch::reached(std::size_t line) {
         const std::lock_guard lock(mutex_);
         letGoBefore(line, closing);
     }
-    // Room in the window for more.
-    workReady_.notify_all();
+    // Room in the window for as many more; one waiting worker each, not all
+    // of them every time.
+    for (std::size_t k = 0; k < closing.size(); ++k) {
+        workReady_.notify_one();
+    }
 }
 
 std::optional<AheadResult> Prefetch::take(const std::string& key) {
@@ -124,7 +132,7 @@ std::optional<AheadResult> Prefetch::take(const std::string& key) {
     --live_;
     AheadResult result = std::move(entry->result);
     lock.unlock();
-    workReady_.notify_all();
+    workReady_.notify_one();
     return result;
 }
 
@@ -193,7 +201,9 @@ void Prefetch::work() {
     std::unique_lock lock(mutex_);
     while (true) {
         EntryPtr entry;
+        ++idle_;
         workReady_.wait(lock, [&] { return stopping_ || (entry = startable()) != nullptr; });
+        --idle_;
         if (stopping_) {
             return;
         }
@@ -208,7 +218,7 @@ void Prefetch::work() {
             --live_;
             lock.unlock();
             closing = AheadResult{};  // closes the source on this thread
-            workReady_.notify_all();
+            workReady_.notify_one();
             lock.lock();
         }
         workDone_.notify_all();

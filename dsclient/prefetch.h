@@ -113,6 +113,7 @@ class Prefetch {
     std::deque<EntryPtr> entries_;
     std::size_t live_ = 0;
     std::size_t mostLive_ = 0;
+    std::size_t idle_ = 0;  // workers waiting for work
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };
