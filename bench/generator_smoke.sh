@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# A small run of the benchmark generator against the program: the same seed
+# A small run of the benchmark generators against the program: the same seed
 # gives the same bytes; a sorted file lists as itself and a shuffled one as
-# the sorted one; a pair differs exactly when asked to.
+# the sorted one; a pair differs exactly when asked to; an LDIF schema lists
+# every definition it holds.
 #   usage: bench/generator_smoke.sh path/to/tavler_refgen path/to/tavler
 set -euo pipefail
 gen=$(realpath "$1")
 tavler=$(realpath "$2")
+ldifgen=$(dirname "$(realpath "$0")")/ldifgen.py
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -29,4 +31,18 @@ status=0
 "$tavler" a.ref other.ref > report.txt 2> /dev/null || status=$?
 [ "$status" -eq 1 ]
 grep -q "^Definition differences for OTHER.REF" report.txt
+
+tiny=(--attributes 300 --classes 60 --seed 5)
+python3 "$ldifgen" "${tiny[@]}" one.ldif
+python3 "$ldifgen" "${tiny[@]}" --changed 0 first.ldif unchanged.ldif
+cmp one.ldif first.ldif
+cmp one.ldif unchanged.ldif
+"$tavler" file:one.ldif /C /A > ldif-listing.txt 2> /dev/null
+[ "$(grep -c '^benchClass' ldif-listing.txt)" -eq 60 ]
+[ "$(grep -c '^benchAttribute' ldif-listing.txt)" -eq 300 ]
+python3 "$ldifgen" "${tiny[@]}" --changed 0.2 first.ldif changed.ldif
+status=0
+"$tavler" --full file:first.ldif file:changed.ldif > full-report.txt 2> /dev/null || status=$?
+[ "$status" -eq 1 ]
+grep -q "^  benchAttribute" full-report.txt
 echo "generator smoke run passed"

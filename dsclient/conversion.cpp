@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -33,9 +35,90 @@ using schemadesc::parseSyntax;
 
 namespace {
 
-struct NameLess {
-    bool operator()(const std::string& a, const std::string& b) const {
-        return compareNames(a, b) < 0;
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// A table of names to positions in one flat array, searched by open
+// addressing: a look-up reads one slot, whose full hash settles almost every
+// miss, and then the one name it compares. With a hundred thousand names
+// the nodes of a node-based table lie all over the heap, and each look-up
+// walked several of them. The first of equal names stays. The names are
+// views of the parsed definitions, which outlive the table.
+template <class Hash, class Equal>
+class FlatTable {
+  public:
+    // Sized once for `count` names, at most two thirds full.
+    void reserve(std::size_t count) {
+        const std::size_t capacity = count + count / 2 + 16;
+        std::vector<Slot> old(capacity);
+        old.swap(slots_);
+        used_ = 0;
+        for (const Slot& slot : old) {
+            if (slot.position != kEmpty) {
+                add(slot.name(), slot.position);
+            }
+        }
+    }
+
+    void add(std::string_view name, std::size_t position) {
+        // More names than reserved for: never more than two thirds full.
+        if (3 * (used_ + 1) > 2 * slots_.size()) {
+            reserve(2 * (used_ + 1));
+        }
+        const auto hash = static_cast<std::uint32_t>(Hash{}(name));
+        for (std::size_t at = hash % slots_.size();; at = next(at)) {
+            Slot& slot = slots_[at];
+            if (slot.position == kEmpty) {
+                slot = {name.data(), static_cast<std::uint32_t>(name.size()),
+                        static_cast<std::uint32_t>(position), hash};
+                ++used_;
+                return;
+            }
+            if (slot.hash == hash && Equal{}(slot.name(), name)) {
+                return;
+            }
+        }
+    }
+
+    std::optional<std::size_t> find(std::string_view name) const {
+        if (slots_.empty()) {
+            return std::nullopt;
+        }
+        const auto hash = static_cast<std::uint32_t>(Hash{}(name));
+        for (std::size_t at = hash % slots_.size();; at = next(at)) {
+            const Slot& slot = slots_[at];
+            if (slot.position == kEmpty) {
+                return std::nullopt;
+            }
+            if (slot.hash == hash && Equal{}(slot.name(), name)) {
+                return slot.position;
+            }
+        }
+    }
+
+  private:
+    static constexpr std::uint32_t kEmpty = static_cast<std::uint32_t>(-1);
+    // Positions and name lengths fit 32 bits: the table serves the
+    // definitions of one schema, each a value of at most a few kilobytes.
+    struct Slot {
+        const char* data = nullptr;
+        std::uint32_t size = 0;
+        std::uint32_t position = kEmpty;
+        std::uint32_t hash = 0;
+        std::string_view name() const { return {data, size}; }
+    };
+    std::size_t next(std::size_t at) const { return at + 1 == slots_.size() ? 0 : at + 1; }
+
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
+};
+
+struct ExactHash {
+    std::size_t operator()(std::string_view text) const noexcept {
+        return std::hash<std::string_view>{}(text);
     }
 };
 
@@ -45,12 +128,18 @@ class DefinitionIndex {
   public:
     explicit DefinitionIndex(const OidMacros& macros) : macros_(macros) {}
 
+    // Sized once for the definitions to come: the table never grows.
+    void reserve(std::size_t names, std::size_t oids) {
+        byName_.reserve(names);
+        byOid_.reserve(oids);
+    }
+
     void add(const std::vector<std::string>& names, const std::string& oid, std::size_t position) {
         for (const std::string& name : names) {
-            byName_.emplace(name, position);
+            byName_.add(name, position);
         }
         if (!oid.empty()) {
-            byOid_.emplace(oid, position);
+            byOid_.add(oid, position);
         }
     }
 
@@ -58,37 +147,60 @@ class DefinitionIndex {
         if (reference.empty()) {
             return std::nullopt;
         }
-        if (const auto found = byName_.find(reference); found != byName_.end()) {
-            return found->second;
+        if (const auto found = byName_.find(reference)) {
+            return found;
         }
-        if (const auto found = byOid_.find(reference); found != byOid_.end()) {
-            return found->second;
+        if (const auto found = byOid_.find(reference)) {
+            return found;
         }
-        if (const auto found = byOid_.find(macros_.expand(reference)); found != byOid_.end()) {
-            return found->second;
+        // Only a reference that begins with a macro name can expand; a
+        // numeric one is its own expansion and was looked for above.
+        if (isDigit(reference.front())) {
+            return std::nullopt;
         }
-        return std::nullopt;
+        return byOid_.find(macros_.expand(reference));
     }
 
   private:
     const OidMacros& macros_;
-    std::map<std::string, std::size_t, NameLess> byName_;
-    std::unordered_map<std::string, std::size_t> byOid_;
+    FlatTable<NameHash, NameEqual> byName_;
+    FlatTable<ExactHash, std::equal_to<std::string_view>> byOid_;
 };
 
 template <class Parsed>
-std::string definitionName(const Parsed& parsed) {
+std::size_t nameCount(const std::vector<Parsed>& parsed) {
+    std::size_t count = 0;
+    for (const Parsed& one : parsed) {
+        count += one.names.size();
+    }
+    return count;
+}
+
+template <class Parsed>
+const std::string& definitionName(const Parsed& parsed) {
     return parsed.names.empty() ? parsed.oid : parsed.names.front();
 }
 
-void addOnce(std::vector<std::string>& list, const std::string& name) {
-    const bool present = std::any_of(list.begin(), list.end(), [&](const std::string& member) {
-        return namesEqual(member, name);
-    });
-    if (!present) {
-        list.push_back(name);
+// The names already in one list of each class, so that a list gathered
+// from many name forms or rules takes each name once without searching the
+// list for every name added. The views are of names in the parsed
+// definitions, which outlive it.
+class ListOnce {
+  public:
+    explicit ListOnce(ClassList list) : list_(list) {}
+
+    void add(std::vector<ClassDefinition>& definitions, std::size_t owner,
+             const std::string& name) {
+        if (seen_[owner].insert(std::string_view(name)).second) {
+            definitions[owner].lists[list_].push_back(name);
+        }
     }
-}
+
+  private:
+    ClassList list_;
+    std::unordered_map<std::size_t, std::unordered_set<std::string_view, NameHash, NameEqual>>
+        seen_;
+};
 
 template <class Definition>
 void failKind(KindContent<Definition>& kind, const Description& description, const char* what) {
@@ -150,8 +262,11 @@ std::uint32_t syntaxIdOf(const std::string& syntax, const std::string& equality)
 
 class Converter {
   public:
-    explicit Converter(const Descriptions& descriptions)
+    // With `consumed` (the same descriptions), each kind's texts are freed
+    // as soon as they are parsed.
+    Converter(const Descriptions& descriptions, Descriptions* consumed)
         : in_(descriptions),
+          consumed_(consumed),
           macros_(descriptions.oidMacros),
           classIndex_(macros_),
           attrIndex_(macros_),
@@ -162,7 +277,11 @@ class Converter {
         convertAttrs();
         convertSyntaxes();
         convertClasses();
-        out_.entries = in_.entries;
+        if (consumed_ != nullptr) {
+            out_.entries = std::move(consumed_->entries);
+        } else {
+            out_.entries = in_.entries;
+        }
         if (out_.classes.code != 0) {
             out_.classes.definitions.clear();
         }
@@ -176,25 +295,73 @@ class Converter {
     }
 
   private:
+    // Parses every description of `member`; with consumed descriptions each
+    // text is freed as soon as it is parsed, and the kind's list after it.
     template <class Parsed, class Definition, class Parse>
-    void parseKind(const std::vector<Description>& descriptions, std::vector<Parsed>& parsed,
+    void parseKind(std::vector<Description> Descriptions::*member, std::vector<Parsed>& parsed,
                    KindContent<Definition>& kind, const char* what, Parse parse) {
-        for (const Description& description : descriptions) {
-            std::optional<Parsed> one = parse(description.text, macros_);
+        const std::vector<Description>& descriptions = in_.*member;
+        parsed.reserve(descriptions.size());
+        for (std::size_t i = 0; i < descriptions.size(); ++i) {
+            std::optional<Parsed> one = parse(descriptions[i].text, macros_);
             if (one) {
                 parsed.push_back(std::move(*one));
             } else {
-                failKind(kind, description, what);
+                failKind(kind, descriptions[i], what);
             }
+            if (consumed_ != nullptr) {
+                Description& done = (consumed_->*member)[i];
+                std::string().swap(done.text);
+                std::string().swap(done.origin);
+            }
+        }
+        if (consumed_ != nullptr) {
+            std::vector<Description>().swap(consumed_->*member);
         }
     }
 
+    // An attribute's syntax and matching rule as numbers in tables of the
+    // few different ones a schema names, so that a hundred thousand
+    // attributes do not each hold their own copies.
+    static std::uint32_t intern(std::string& text, std::vector<std::string>& table,
+                                std::unordered_map<std::string, std::uint32_t>& numbers) {
+        if (text.empty()) {
+            return 0;
+        }
+        const auto [found, added] =
+            numbers.emplace(text, static_cast<std::uint32_t>(table.size() + 1));
+        if (added) {
+            table.push_back(text);
+        }
+        std::string().swap(text);
+        return found->second;
+    }
+
+    std::optional<ParsedAttr> parseAndInternAttr(const std::string& text, const OidMacros& macros) {
+        std::optional<ParsedAttr> attr = parseAttr(text, macros);
+        if (attr) {
+            AttrFacts facts;
+            facts.syntax = intern(attr->syntax, syntaxTexts_, syntaxNumbers_);
+            facts.equality = intern(attr->equality, equalityTexts_, equalityNumbers_);
+            facts_.push_back(facts);
+        }
+        return attr;
+    }
+
     void parseAll() {
-        parseKind(in_.objectClasses, classes_, out_.classes, "object class", parseClass);
-        parseKind(in_.nameForms, forms_, out_.classes, "name form", parseNameForm);
-        parseKind(in_.structureRules, rules_, out_.classes, "DIT structure rule", parseRule);
-        parseKind(in_.attributeTypes, attrs_, out_.attrs, "attribute type", parseAttr);
-        parseKind(in_.ldapSyntaxes, syntaxes_, out_.syntaxes, "syntax", parseSyntax);
+        parseKind(&Descriptions::objectClasses, classes_, out_.classes, "object class", parseClass);
+        parseKind(&Descriptions::nameForms, forms_, out_.classes, "name form", parseNameForm);
+        parseKind(&Descriptions::structureRules, rules_, out_.classes, "DIT structure rule",
+                  parseRule);
+        facts_.reserve(in_.attributeTypes.size());
+        parseKind(&Descriptions::attributeTypes, attrs_, out_.attrs, "attribute type",
+                  [this](const std::string& text, const OidMacros& macros) {
+                      return parseAndInternAttr(text, macros);
+                  });
+        parseKind(&Descriptions::ldapSyntaxes, syntaxes_, out_.syntaxes, "syntax", parseSyntax);
+        classIndex_.reserve(nameCount(classes_), classes_.size());
+        attrIndex_.reserve(nameCount(attrs_), attrs_.size());
+        formIndex_.reserve(nameCount(forms_), forms_.size());
         for (std::size_t i = 0; i < classes_.size(); ++i) {
             classIndex_.add(classes_[i].names, classes_[i].oid, i);
         }
@@ -209,55 +376,84 @@ class Converter {
         }
     }
 
-    std::string resolveClass(const std::string& reference) const {
+    // The name a reference resolves to, or the reference as written.
+    const std::string& resolveClass(const std::string& reference) const {
         const auto found = classIndex_.find(reference);
         return found ? definitionName(classes_[*found]) : reference;
     }
 
-    std::string resolveAttr(const std::string& reference) const {
+    const std::string& resolveAttr(const std::string& reference) const {
         const auto found = attrIndex_.find(reference);
         return found ? definitionName(attrs_[*found]) : reference;
     }
 
-    // The nearest attribute on the SUP chain, starting with `start` itself,
-    // that has what `has` looks for; none at an undefined SUP or a loop.
+    // For every attribute, the nearest one on its SUP chain, starting with
+    // itself, that has what `has` looks for; none at an undefined SUP or a
+    // loop. Each chain is walked once: every attribute on a walk takes the
+    // walk's answer, and a later walk that reaches one stops there.
     template <class Has>
-    const ParsedAttr* nearest(std::size_t start, Has has) const {
-        std::vector<bool> seen(attrs_.size(), false);
-        std::size_t current = start;
-        while (!seen[current]) {
-            seen[current] = true;
-            if (has(attrs_[current])) {
-                return &attrs_[current];
+    std::vector<std::size_t> nearestOfAll(Has has) const {
+        enum class State : unsigned char { unknown, walking, known };
+        std::vector<State> state(attrs_.size(), State::unknown);
+        std::vector<std::size_t> nearest(attrs_.size(), kNone);
+        std::vector<std::size_t> walk;
+        for (std::size_t start = 0; start < attrs_.size(); ++start) {
+            std::size_t answer = kNone;
+            std::size_t current = start;
+            while (true) {
+                if (state[current] == State::known) {
+                    answer = nearest[current];
+                    break;
+                }
+                if (state[current] == State::walking) {
+                    break;  // a loop with nothing to find on it
+                }
+                state[current] = State::walking;
+                walk.push_back(current);
+                if (has(facts_[current])) {
+                    answer = current;
+                    break;
+                }
+                const auto next = attrIndex_.find(attrs_[current].superior);
+                if (!next) {
+                    break;
+                }
+                current = *next;
             }
-            const auto next = attrIndex_.find(attrs_[current].superior);
-            if (!next) {
-                return nullptr;
+            for (const std::size_t walked : walk) {
+                state[walked] = State::known;
+                nearest[walked] = answer;
             }
-            current = *next;
+            walk.clear();
         }
-        return nullptr;
+        return nearest;
     }
 
     void convertAttrs() {
+        const std::vector<std::size_t> syntaxes =
+            nearestOfAll([](const AttrFacts& a) { return a.syntax != 0; });
+        const std::vector<std::size_t> equalities =
+            nearestOfAll([](const AttrFacts& a) { return a.equality != 0; });
+        const std::string none;
+        out_.attrs.definitions.reserve(attrs_.size());
         for (std::size_t i = 0; i < attrs_.size(); ++i) {
             const ParsedAttr& attr = attrs_[i];
-            const ParsedAttr* withSyntax =
-                nearest(i, [](const ParsedAttr& a) { return !a.syntax.empty(); });
-            const ParsedAttr* withEquality =
-                nearest(i, [](const ParsedAttr& a) { return !a.equality.empty(); });
+            const std::size_t withSyntax = syntaxes[i];
+            const std::size_t withEquality = equalities[i];
             AttrDefinition definition;
             definition.name = definitionName(attr);
-            if (withSyntax) {
-                definition.syntaxId =
-                    syntaxIdOf(withSyntax->syntax, withEquality ? withEquality->equality : "");
+            if (withSyntax != kNone) {
+                definition.syntaxId = syntaxIdOf(
+                    syntaxTexts_[facts_[withSyntax].syntax - 1],
+                    withEquality != kNone ? equalityTexts_[facts_[withEquality].equality - 1]
+                                          : none);
             } else {
                 definition.syntaxId = QX_NO_SYNTAX;
             }
             if (attr.singleValue) {
                 definition.flags |= DS_SINGLE_VALUED_ATTR;
             }
-            if (withSyntax && withSyntax->bounded) {
+            if (withSyntax != kNone && attrs_[withSyntax].bounded) {
                 definition.flags |= DS_SIZED_ATTR;
             }
             if (attr.noUserModification) {
@@ -285,6 +481,7 @@ class Converter {
     }
 
     void convertSyntaxes() {
+        out_.syntaxes.definitions.reserve(syntaxes_.size());
         for (const ParsedSyntax& syntax : syntaxes_) {
             SyntaxDefinition definition;
             definition.name = syntax.oid;
@@ -304,7 +501,8 @@ class Converter {
 
     void convertClasses() {
         std::vector<ClassDefinition>& definitions = out_.classes.definitions;
-        for (const ParsedClass& parsed : classes_) {
+        definitions.reserve(classes_.size());
+        for (ParsedClass& parsed : classes_) {
             ClassDefinition definition;
             definition.name = definitionName(parsed);
             if (parsed.kind == ClassKind::structural) {
@@ -322,7 +520,13 @@ class Converter {
                 definition.lists[OPT].push_back(resolveAttr(attr));
             }
             definitions.push_back(std::move(definition));
+            // Only the names and OID of a class are looked for later: its
+            // lists go as the converted ones grow.
+            std::vector<std::string>().swap(parsed.superiors);
+            std::vector<std::string>().swap(parsed.must);
+            std::vector<std::string>().swap(parsed.may);
         }
+        ListOnce namedBy(NAMEDBY);
         for (const ParsedNameForm& form : forms_) {
             const auto owner = classIndex_.find(form.objectClass);
             if (!owner) {
@@ -330,10 +534,11 @@ class Converter {
             }
             for (const auto* list : {&form.must, &form.may}) {
                 for (const std::string& attr : *list) {
-                    addOnce(definitions[*owner].lists[NAMEDBY], resolveAttr(attr));
+                    namedBy.add(definitions, *owner, resolveAttr(attr));
                 }
             }
         }
+        ListOnce containment(CONTAINMENT);
         for (const ParsedRule& rule : rules_) {
             const auto owner = classOfRule(rule);
             for (int superiorId : rule.superiors) {
@@ -347,17 +552,29 @@ class Converter {
                 }
                 const auto superiorForm = formIndex_.find(superiorRule.form);
                 if (owner && superiorForm) {
-                    addOnce(definitions[*owner].lists[CONTAINMENT],
-                            resolveClass(forms_[*superiorForm].objectClass));
+                    containment.add(definitions, *owner,
+                                    resolveClass(forms_[*superiorForm].objectClass));
                 }
             }
         }
     }
 
     const Descriptions& in_;
+    Descriptions* consumed_;
     OidMacros macros_;
     std::vector<ParsedClass> classes_;
     std::vector<ParsedAttr> attrs_;
+    // By the same index as attrs_: the syntax and matching rule, numbered
+    // from 1 into the tables below (0: none).
+    struct AttrFacts {
+        std::uint32_t syntax = 0;
+        std::uint32_t equality = 0;
+    };
+    std::vector<AttrFacts> facts_;
+    std::vector<std::string> syntaxTexts_;
+    std::vector<std::string> equalityTexts_;
+    std::unordered_map<std::string, std::uint32_t> syntaxNumbers_;
+    std::unordered_map<std::string, std::uint32_t> equalityNumbers_;
     std::vector<ParsedSyntax> syntaxes_;
     std::vector<ParsedNameForm> forms_;
     std::vector<ParsedRule> rules_;
@@ -368,11 +585,9 @@ class Converter {
     SchemaContent out_;
 };
 
-}  // namespace
-
-SchemaContent convertDescriptions(const Descriptions& descriptions) {
+SchemaContent convertWith(const Descriptions& descriptions, Descriptions* consumed) {
     try {
-        return Converter(descriptions).run();
+        return Converter(descriptions, consumed).run();
     } catch (...) {
         // Only allocation can fail here; whatever it was, no kind can be read.
     }
@@ -385,6 +600,18 @@ SchemaContent convertDescriptions(const Descriptions& descriptions) {
         // The codes alone still tell the reader what happened.
     }
     return failed;
+}
+
+}  // namespace
+
+SchemaContent convertDescriptions(const Descriptions& descriptions) {
+    return convertWith(descriptions, nullptr);
+}
+
+SchemaContent convertDescriptions(Descriptions&& descriptions) {
+    SchemaContent content = convertWith(descriptions, &descriptions);
+    descriptions = Descriptions{};
+    return content;
 }
 
 }  // namespace dsclient

@@ -13,5 +13,8 @@ namespace dsclient {
 // Object classes, name forms and DIT structure rules all fail the class kind.
 // Never throws: running out of memory fails every kind with QXERR_OUT_OF_MEMORY.
 SchemaContent convertDescriptions(const Descriptions& descriptions);
+// The same, freeing the descriptions as they are converted: a large schema
+// is never held whole both as text and as definitions. They are left empty.
+SchemaContent convertDescriptions(Descriptions&& descriptions);
 
 }  // namespace dsclient

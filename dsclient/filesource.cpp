@@ -81,11 +81,27 @@ std::int32_t FileSource::open(std::string& diagnostic) {
         }
         descriptions_ = std::move(descriptions);
         opened_ = true;
+        held_ = true;
         return 0;
     } catch (...) {
         noteQuietly(diagnostic, "out of memory while reading the schema files");
         return QXERR_OUT_OF_MEMORY;
     }
+}
+
+std::int32_t FileSource::takeDescriptions(Descriptions& out, std::string& diagnostic) {
+    if (held_) {
+        held_ = false;
+        out = std::move(descriptions_);
+        descriptions_ = Descriptions{};
+        return 0;
+    }
+    Descriptions again;
+    if (const std::int32_t code = readSchemaFiles(fileSourcePath(name_), again, diagnostic)) {
+        return code;
+    }
+    out = std::move(again);
+    return 0;
 }
 
 std::int32_t FileSource::fetch(SchemaContent& content, std::string& diagnostic) {
@@ -94,12 +110,11 @@ std::int32_t FileSource::fetch(SchemaContent& content, std::string& diagnostic) 
         return QXERR_CANNOT_OPEN;
     }
     try {
-        if (!converted_) {
-            content_ = convertDescriptions(descriptions_);
-            converted_ = true;
-            descriptions_ = Descriptions{};
+        Descriptions descriptions;
+        if (const std::int32_t code = takeDescriptions(descriptions, diagnostic)) {
+            return code;
         }
-        content = content_;
+        content = convertDescriptions(std::move(descriptions));
         return 0;
     } catch (...) {
         noteQuietly(diagnostic, "out of memory while handing out the schema");
@@ -113,16 +128,7 @@ std::int32_t FileSource::fetchDescriptions(Descriptions& out, std::string& diagn
         return QXERR_CANNOT_OPEN;
     }
     try {
-        if (!converted_) {
-            out = descriptions_;
-            return 0;
-        }
-        Descriptions again;
-        if (const std::int32_t code = readSchemaFiles(fileSourcePath(name_), again, diagnostic)) {
-            return code;
-        }
-        out = std::move(again);
-        return 0;
+        return takeDescriptions(out, diagnostic);
     } catch (...) {
         noteQuietly(diagnostic, "out of memory while handing out the schema descriptions");
         return QXERR_OUT_OF_MEMORY;

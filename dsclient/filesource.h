@@ -46,11 +46,13 @@ class FileSource : public Source {
     std::int32_t open(std::string& diagnostic) override;
 
     // The content converted from what the open read (QXERR_CANNOT_OPEN
-    // before an open). The descriptions are dropped once converted: a
-    // listing never holds both for longer than the conversion takes.
+    // before an open), handed over as it is made: the connection keeps it,
+    // and the source keeps neither it nor the descriptions. The files are
+    // read again when the open's descriptions were handed out before.
     std::int32_t fetch(SchemaContent& content, std::string& diagnostic) override;
 
-    // The descriptions the open read; after a fetch, the files read again.
+    // The descriptions the open read, handed over without a copy; when they
+    // were handed out or converted before, the files read again.
     std::int32_t fetchDescriptions(Descriptions& out, std::string& diagnostic) override;
 
     // The name as typed.
@@ -59,13 +61,15 @@ class FileSource : public Source {
     std::vector<std::string> takeHeldNotes() override;
 
   private:
+    // The open's descriptions, once; after that the files read again.
+    std::int32_t takeDescriptions(Descriptions& out, std::string& diagnostic);
+
     std::string name_;
     bool holdsNotes_;
     std::vector<std::string> heldNotes_;
     Descriptions descriptions_;
-    SchemaContent content_;
     bool opened_ = false;
-    bool converted_ = false;
+    bool held_ = false;  // descriptions_ holds what the open read
 };
 
 }  // namespace dsclient

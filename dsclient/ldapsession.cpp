@@ -319,10 +319,20 @@ int collectDescriptions(LDAP* ld, LDAPMessage* entry, const std::string& server,
                 continue;
             }
             any = true;
+            std::size_t count = 0;
             for (const berval* value = values; value->bv_val != nullptr; ++value) {
-                targets[i]->push_back({std::string(value->bv_val, value->bv_len),
-                                       server + " " + schemaKinds[i] + " value " +
-                                           std::to_string(targets[i]->size() + 1)});
+                ++count;
+            }
+            // Sized once: a large subschema entry holds a hundred thousand values.
+            targets[i]->reserve(targets[i]->size() + count);
+            std::string prefix = server;
+            prefix += ' ';
+            prefix += schemaKinds[i];
+            prefix += " value ";
+            for (const berval* value = values; value->bv_val != nullptr; ++value) {
+                Description description{std::string(value->bv_val, value->bv_len), prefix};
+                description.origin += std::to_string(targets[i]->size() + 1);
+                targets[i]->push_back(std::move(description));
             }
         }
     });

@@ -49,7 +49,7 @@ std::int32_t LdapSource::fetch(SchemaContent& content, std::string& diagnostic) 
         code != QX_SUCCESS) {
         return code;
     }
-    content = convertDescriptions(descriptions);
+    content = convertDescriptions(std::move(descriptions));
     return QX_SUCCESS;
 }
 

@@ -5,16 +5,20 @@
 #include <ldif.h>
 #include <cstdio>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <new>
 #include <set>
-#include <sstream>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -33,7 +37,10 @@ bool isBlankChar(char c) {
 }
 
 std::string where(const std::string& file, std::size_t line) {
-    return file + ":" + std::to_string(line);
+    std::string origin = file;
+    origin += ':';
+    origin += std::to_string(line);
+    return origin;
 }
 
 std::int32_t cannotOpen(const std::string& path, int error, std::string& diagnostic) {
@@ -47,38 +54,80 @@ std::int32_t cannotParse(const std::string& file, std::size_t line, const std::s
     return QXERR_CANNOT_PARSE;
 }
 
+// The file descriptor of one read, closed on every way out.
+class OpenFile {
+  public:
+    explicit OpenFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~OpenFile() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    int fd() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
 std::int32_t readWhole(const std::string& path, std::string& content, std::string& diagnostic) {
     errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    const OpenFile file(path);
+    if (file.fd() < 0) {
         return cannotOpen(path, errno != 0 ? errno : EACCES, diagnostic);
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        return cannotOpen(path, errno != 0 ? errno : EIO, diagnostic);
+    // Read in place at the size the file has now, then whatever it grew by:
+    // a large file is never copied from piece to piece.
+    struct stat status {};
+    const std::size_t size = ::fstat(file.fd(), &status) == 0 && status.st_size > 0
+                                 ? static_cast<std::size_t>(status.st_size)
+                                 : 0;
+    constexpr std::size_t piece = std::size_t{1} << 16;
+    content.resize(size + 1);
+    std::size_t filled = 0;
+    while (true) {
+        if (filled == content.size()) {
+            content.resize(filled + piece);
+        }
+        const ssize_t got = ::read(file.fd(), content.data() + filled, content.size() - filled);
+        if (got == 0) {
+            break;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return cannotOpen(path, errno != 0 ? errno : EIO, diagnostic);
+        }
+        filled += static_cast<std::size_t>(got);
     }
-    content = std::move(text).str();
+    content.resize(filled);
     return 0;
 }
 
-// The file's lines without their LF, and without a CR right before it.
-std::vector<std::string> splitLines(const std::string& content) {
-    std::vector<std::string> lines;
+// Calls `take(line, number)` for each of the file's lines, without its LF
+// and without a CR right before it, numbered from 1, as views of `content`;
+// stops at the first that answers nonzero, and returns that.
+template <class Take>
+std::int32_t forEachLine(std::string_view content, Take take) {
     std::size_t begin = 0;
+    std::size_t number = 0;
     while (begin < content.size()) {
         std::size_t end = content.find('\n', begin);
-        if (end == std::string::npos) {
+        if (end == std::string_view::npos) {
             end = content.size();
         }
-        std::string line = content.substr(begin, end - begin);
+        std::string_view line = content.substr(begin, end - begin);
         if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
+            line.remove_suffix(1);
         }
-        lines.push_back(std::move(line));
+        if (const std::int32_t code = take(line, ++number)) {
+            return code;
+        }
         begin = end + 1;
     }
-    return lines;
+    return 0;
 }
 
 std::vector<std::string> words(std::string_view text) {
@@ -155,7 +204,6 @@ std::int32_t readStatements(const std::string& file, Descriptions& out, std::str
     if (const std::int32_t code = readWhole(file, content, diagnostic)) {
         return code;
     }
-    const std::vector<std::string> lines = splitLines(content);
     std::string statement;
     std::size_t statementLine = 0;
     auto finish = [&]() -> std::int32_t {
@@ -166,29 +214,28 @@ std::int32_t readStatements(const std::string& file, Descriptions& out, std::str
         statementLine = 0;
         return takeStatement(file, line, statement, out, diagnostic);
     };
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        std::int32_t code = 0;
-        if (line.empty() || line.front() == '#') {
-            code = finish();
-        } else if (isBlankChar(line.front())) {
-            const bool onlyBlanks = std::all_of(line.begin(), line.end(), isBlankChar);
-            if (statementLine != 0) {
-                statement += ' ';
-                statement += line;
-            } else if (!onlyBlanks) {
-                code = cannotParse(file, i + 1, "indented line continues no statement", diagnostic);
+    const std::int32_t code =
+        forEachLine(content, [&](std::string_view line, std::size_t number) -> std::int32_t {
+            if (line.empty() || line.front() == '#') {
+                return finish();
             }
-        } else {
-            code = finish();
+            if (isBlankChar(line.front())) {
+                const bool onlyBlanks = std::all_of(line.begin(), line.end(), isBlankChar);
+                if (statementLine != 0) {
+                    statement += ' ';
+                    statement += line;
+                } else if (!onlyBlanks) {
+                    return cannotParse(file, number, "indented line continues no statement",
+                                       diagnostic);
+                }
+                return 0;
+            }
+            const std::int32_t finished = finish();
             statement = line;
-            statementLine = i + 1;
-        }
-        if (code != 0) {
-            return code;
-        }
-    }
-    return finish();
+            statementLine = number;
+            return finished;
+        });
+    return code != 0 ? code : finish();
 }
 
 struct LdifClose {
@@ -358,15 +405,22 @@ bool looksLikeBase64(const char* value) {
 // began, so counting newlines in a copy gives each line's number.
 std::int32_t takeRecord(const std::string& file, RecordBuffer& record, std::size_t firstLine,
                         Descriptions& out, std::string& diagnostic) {
-    const std::string pristine(record.data);
-    std::size_t counted = 0;
-    std::size_t lineNumber = firstLine;
+    // Where each line of the record ends, taken before ldif_getline
+    // overwrites the line ends, rather than a copy of the whole record.
+    std::vector<std::size_t> lineEnds;
+    const std::string_view text(record.data);
+    for (std::size_t end = text.find('\n'); end != std::string_view::npos;
+         end = text.find('\n', end + 1)) {
+        lineEnds.push_back(end);
+    }
+    std::size_t passed = 0;
     char* next = record.data;
     while (char* line = ldif_getline(&next)) {
         const auto offset = static_cast<std::size_t>(line - record.data);
-        lineNumber += std::count(pristine.begin() + static_cast<std::ptrdiff_t>(counted),
-                                 pristine.begin() + static_cast<std::ptrdiff_t>(offset), '\n');
-        counted = offset;
+        while (passed < lineEnds.size() && lineEnds[passed] < offset) {
+            ++passed;
+        }
+        const std::size_t lineNumber = firstLine + passed;
         if (std::strcmp(line, "-") == 0) {
             continue;
         }
@@ -396,18 +450,74 @@ std::int32_t takeRecord(const std::string& file, RecordBuffer& record, std::size
     return 0;
 }
 
-std::int32_t readLdif(const std::string& file, Descriptions& out, std::string& diagnostic) {
-    // Our own copy finds each record's first line, and the include lines
-    // libldap would follow into other files before we ever see them.
-    std::string content;
-    if (const std::int32_t code = readWhole(file, content, diagnostic)) {
-        return code;
+// Which lines of an LDIF file are empty (nothing but a CR before the LF),
+// read in pieces; QXERR_CANNOT_PARSE at the first include line.
+std::int32_t scanLdifLines(const std::string& file, std::vector<bool>& emptyLines,
+                           std::size_t& bytes, std::string& diagnostic) {
+    errno = 0;
+    const OpenFile in(file);
+    if (in.fd() < 0) {
+        return cannotOpen(file, errno != 0 ? errno : EACCES, diagnostic);
     }
-    const std::vector<std::string> lines = splitLines(content);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (startsWithName(lines[i], "include:")) {
-            return cannotParse(file, i + 1, "include lines are refused", diagnostic);
+    constexpr std::string_view include = "include:";
+    std::array<char, std::size_t{1} << 16> piece{};
+    std::array<char, include.size()> start{};  // the first bytes of the line
+    std::size_t length = 0;                    // of the line so far, without its LF
+    bool endsInCr = false;
+    const auto endLine = [&]() -> std::int32_t {
+        if (length >= include.size() &&
+            namesEqual(std::string_view(start.data(), start.size()), include)) {
+            return cannotParse(file, emptyLines.size() + 1, "include lines are refused",
+                               diagnostic);
         }
+        emptyLines.push_back(length == 0 || (length == 1 && endsInCr));
+        length = 0;
+        endsInCr = false;
+        return 0;
+    };
+    while (true) {
+        const ssize_t got = ::read(in.fd(), piece.data(), piece.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return cannotOpen(file, errno != 0 ? errno : EIO, diagnostic);
+        }
+        if (got == 0) {
+            return length != 0 ? endLine() : 0;
+        }
+        bytes += static_cast<std::size_t>(got);
+        const std::string_view text(piece.data(), static_cast<std::size_t>(got));
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t end = std::min(text.find('\n', at), text.size());
+            const std::string_view part = text.substr(at, end - at);
+            if (!part.empty()) {
+                if (length < start.size()) {
+                    const std::size_t taken = std::min(start.size() - length, part.size());
+                    std::copy_n(part.data(), taken, start.data() + length);
+                }
+                length += part.size();
+                endsInCr = part.back() == '\r';
+            }
+            if (end < text.size()) {
+                if (const std::int32_t code = endLine()) {
+                    return code;
+                }
+            }
+            at = end + 1;
+        }
+    }
+}
+
+std::int32_t readLdif(const std::string& file, Descriptions& out, std::string& diagnostic) {
+    // A first pass of our own finds the include lines libldap would follow
+    // into other files before we ever see them, and which lines are empty,
+    // for each record's first line. It reads the file in pieces: the text is
+    // held once, by the record reader below.
+    std::vector<bool> emptyLines;
+    std::size_t bytes = 0;
+    if (const std::int32_t code = scanLdifLines(file, emptyLines, bytes, diagnostic)) {
+        return code;
     }
     errno = 0;
     const std::unique_ptr<LDIFFP, LdifClose> ldif(ldif_open(file.c_str(), "r"));
@@ -415,6 +525,14 @@ std::int32_t readLdif(const std::string& file, Descriptions& out, std::string& d
         return cannotOpen(file, errno != 0 ? errno : EACCES, diagnostic);
     }
     RecordBuffer record;
+    // libldap grows the record a line at a time, copying all of it each time
+    // the block cannot grow in place: sized for the whole file, it never does.
+    constexpr std::size_t lineRoom = 4096;
+    if (bytes < static_cast<std::size_t>(std::numeric_limits<int>::max()) - 2 * lineRoom) {
+        const std::size_t size = bytes + 2 * lineRoom;
+        record.data = static_cast<char*>(ber_memalloc(size));
+        record.size = record.data != nullptr ? static_cast<int>(size) : 0;
+    }
     unsigned long lineNumber = 0;
     while (true) {
         const int read = ldif_read_record(ldif.get(), &lineNumber, &record.data, &record.size);
@@ -429,7 +547,7 @@ std::int32_t readLdif(const std::string& file, Descriptions& out, std::string& d
         const auto newlines = static_cast<std::size_t>(
             std::count(record.data, record.data + std::strlen(record.data), '\n'));
         std::size_t last = lineNumber;
-        if (lineNumber >= 1 && lineNumber <= lines.size() && lines[lineNumber - 1].empty()) {
+        if (lineNumber >= 1 && lineNumber <= emptyLines.size() && emptyLines[lineNumber - 1]) {
             --last;
         }
         const std::size_t first = last + 1 > newlines ? last + 1 - newlines : 1;

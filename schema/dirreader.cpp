@@ -56,6 +56,8 @@ bool failed(std::int32_t code, const char* text, std::string& why) {
     if (code == QX_SUCCESS) {
         return false;
     }
+    // The turns gathered so far go before the error line, as written one by one.
+    flushProgress();
     why = reportLibraryError(text, code);
     return true;
 }
@@ -77,6 +79,11 @@ template <class Def, class ReadOne>
 ReadResult readParts(std::uint8_t whirly, std::vector<Def>& read, std::uint32_t connHandle,
                      DSContext& dsContext, const KindCalls& calls, ReadOne readOne) {
     const std::uint32_t context = dsContext.getContextHandle();
+    // One turn per definition: gathered, they cost a few writes, not one each.
+    std::optional<SpinnerBatch> spinning;
+    if (whirly != 0) {
+        spinning.emplace();
+    }
     std::string why;
     ReplyBufferHandle buffer;
     if (failed(buffer.allocate(), "QXDSAllocBuf returned ", why)) {
@@ -98,6 +105,7 @@ ReadResult readParts(std::uint8_t whirly, std::vector<Def>& read, std::uint32_t 
             const std::string actual = fileServerName(answered);
             why = "The schema information requested from " + requested +
                   " was acutally returned by " + actual;
+            flushProgress();
             std::cout << why << '\n';
             return ReadResult::failed(why);
         }

@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/ensure-packages.sh cmake g++ make ninja-build ccache pkg-config libgtest-dev \
-    clang-format
+    clang-format python3
 bash scripts/install-directory-packages.sh
 source scripts/build-options.sh
 

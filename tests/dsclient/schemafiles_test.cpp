@@ -279,6 +279,16 @@ TEST(SchemaFiles, LdifFaultsFailTheOpen) {
         {"no colon", "dn: cn=x\n\ndn: cn=y\nthis is no ldif\n", ":4: not an LDIF line"},
         {"include", "include: file:///etc/ldap/schema/core.ldif\n\ndn: cn=x\n",
          ":1: include lines are refused"},
+        {"records apart by CRLF", "dn: cn=x\r\n\r\ndn: cn=y\r\nthis is no ldif\r\n",
+         ":4: not an LDIF line"},
+        // The file is read in pieces of 64 KiB: a line that spans two is one line.
+        {"include across pieces",
+         "dn: cn=x\ndescription: " + std::string(65536 - 9 - 13 - 2 - 4, 'a') +
+             "\n\nInClUdE: file:///etc/ldap/schema/core.ldif\n",
+         ":4: include lines are refused"},
+        {"a long line after an empty one",
+         "dn: cn=x\ndescription: " + std::string(70000, 'a') + "\n\nnot ldif\n",
+         ":4: not an LDIF line"},
     };
     ScopedTempDir dir;
     for (const Case& c : cases) {
