@@ -15,6 +15,9 @@
 #include "dsclient/callobserver.h"
 #include "dsclient/client.h"
 #include "dsclient/descriptions.h"
+#include "dsclient/filesource.h"
+#include "dsclient/ldapsession.h"
+#include "dsclient/prefetch.h"
 #include "dsclient/replybuffer.h"
 #include "dsclient/source.h"
 #include "dsclient/sourcefactory.h"
@@ -38,7 +41,8 @@ struct Connection {
     bool findable = true;            // false for connections opened to follow a referral
     bool fetched = false;
     SchemaContent content;
-    std::vector<std::uint32_t> followers;  // referral connections this one opened
+    std::optional<dsclient::HeldRead> held;  // the first read, made ahead
+    std::vector<std::uint32_t> followers;    // referral connections this one opened
 };
 
 struct Context {
@@ -85,6 +89,9 @@ struct State {
     std::map<std::uint32_t, ReplyBuffer> buffers;
     std::map<std::int32_t, Iteration> iterations;
     std::string lastError;
+    // Handles of their own, so that connection handles stay as without them.
+    std::uint32_t lastPrefetch = 0;
+    std::map<std::uint32_t, std::unique_ptr<dsclient::Prefetch>> prefetches;
 };
 
 State& state() {
@@ -148,15 +155,46 @@ void closeConnection(std::uint32_t handle) {
     }
 }
 
-std::int32_t openConnection(const std::string& name, bool findable, std::uint32_t& handle) {
-    dsclient::ChosenSource chosen = dsclient::makeSource(name);
-    State& s = state();
-    if (!chosen.source) {
-        s.lastError = dsclient::noSourceReason(name);
-        return QXERR_NO_SUCH_SERVER;
+// What a prefetch did ahead for `name`, the innermost run's first; its open
+// is replayed as the source's own would have gone.
+std::optional<dsclient::AheadResult> takeAhead(State& s, const std::string& name) {
+    if (s.prefetches.empty()) {
+        return std::nullopt;
     }
-    if (const std::int32_t code = chosen.source->open(s.lastError); code != QX_SUCCESS) {
-        return code;
+    const std::string key = dsclient::connectionKey(name);
+    for (auto it = s.prefetches.rbegin(); it != s.prefetches.rend(); ++it) {
+        if (std::optional<dsclient::AheadResult> ahead = it->second->take(key)) {
+            for (std::string& note : ahead->notes) {
+                dsclient::writeSourceNote(std::move(note));
+            }
+            s.lastError = std::move(ahead->openDiagnostic);
+            return ahead;
+        }
+    }
+    return std::nullopt;
+}
+
+std::int32_t openConnection(const std::string& name, bool findable, std::uint32_t& handle) {
+    State& s = state();
+    std::optional<dsclient::AheadResult> ahead;
+    if (findable) {
+        ahead = takeAhead(s, name);
+    }
+    dsclient::ChosenSource chosen;
+    if (ahead) {
+        if (ahead->openCode != QX_SUCCESS) {
+            return ahead->openCode;
+        }
+        chosen.source = std::move(ahead->source);
+    } else {
+        chosen = dsclient::makeSource(name);
+        if (!chosen.source) {
+            s.lastError = dsclient::noSourceReason(name);
+            return QXERR_NO_SUCH_SERVER;
+        }
+        if (const std::int32_t code = chosen.source->open(s.lastError); code != QX_SUCCESS) {
+            return code;
+        }
     }
     handle = s.issue();
     Connection& conn = s.connections[handle];
@@ -165,6 +203,9 @@ std::int32_t openConnection(const std::string& name, bool findable, std::uint32_
     conn.partLimit = chosen.partLimit;
     conn.referral = std::move(chosen.referral);
     conn.findable = findable;
+    if (ahead) {
+        conn.held = std::move(ahead->read);
+    }
     return QX_SUCCESS;
 }
 
@@ -176,7 +217,8 @@ std::int32_t content(Connection& conn, const SchemaContent*& out) {
     }
     if (!conn.fetched) {
         SchemaContent fetched;
-        if (const std::int32_t code = conn.source->fetch(fetched, state().lastError);
+        if (const std::int32_t code =
+                dsclient::firstFetch(conn.held, *conn.source, fetched, state().lastError);
             code != QX_SUCCESS) {
             return code;
         }
@@ -410,8 +452,9 @@ std::int32_t handOutDescriptions(Context& ctx, QXDescriptionSink sink, void* use
         return code;
     }
     dsclient::Descriptions held;
+    Connection& source = s.connections.at(answering);
     if (const std::int32_t code =
-            s.connections.at(answering).source->fetchDescriptions(held, s.lastError);
+            dsclient::firstDescriptions(source.held, *source.source, held, s.lastError);
         code != QX_SUCCESS) {
         return code;
     }
@@ -788,6 +831,96 @@ int32_t QXDSReadDescriptions(uint32_t context, QXDescriptionSink sink, void* use
             }
             return handOutDescriptions(*ctx, sink, user);
         });
+}
+
+// The prefetch calls stay outside the other calls' guard: they are no
+// request a caller reports on, so they leave the last error text and the
+// call log alone. Only memory can fail them.
+int32_t QXPrefetchStart(uint32_t jobs, uint32_t read, uint32_t* prefetch) {
+    try {
+        if (prefetch == nullptr || jobs < 1 || jobs > QX_MAX_PREFETCH_JOBS ||
+            (read != QX_PREFETCH_LISTING && read != QX_PREFETCH_DESCRIPTIONS)) {
+            return QXERR_INVALID_ARGUMENT;
+        }
+        // What libldap sets up for the whole process is set up here, before
+        // any worker could race to do it.
+        dsclient::prepareLdapLibrary();
+        State& s = state();
+        std::uint32_t handle = s.lastPrefetch;
+        do {
+            ++handle;
+        } while (handle == 0 || s.prefetches.count(handle) != 0);
+        s.prefetches[handle] = std::make_unique<dsclient::Prefetch>(
+            jobs, read == QX_PREFETCH_LISTING ? dsclient::FirstRead::listing
+                                              : dsclient::FirstRead::whole);
+        s.lastPrefetch = handle;
+        *prefetch = handle;
+        return QX_SUCCESS;
+    } catch (...) {
+        return QXERR_OUT_OF_MEMORY;
+    }
+}
+
+int32_t QXPrefetchOffer(uint32_t prefetch, uint32_t line, const char* name, uint32_t* queued) {
+    try {
+        State& s = state();
+        const auto it = s.prefetches.find(prefetch);
+        if (it == s.prefetches.end()) {
+            return QXERR_INVALID_HANDLE;
+        }
+        if (name == nullptr || queued == nullptr) {
+            return QXERR_INVALID_ARGUMENT;
+        }
+        *queued = 0;
+        std::unique_ptr<dsclient::Source> source = dsclient::makeAheadSource(name);
+        if (!source) {
+            return QX_SUCCESS;
+        }
+        std::string key = dsclient::connectionKey(name);
+        if (!it->second->firstSight(key)) {
+            return QX_SUCCESS;
+        }
+        // A connection already open is found, not opened again.
+        for (const auto& [handle, conn] : s.connections) {
+            if (conn.source && conn.findable && conn.key == key) {
+                return QX_SUCCESS;
+            }
+        }
+        it->second->offer(line, std::move(key), std::move(source));
+        *queued = 1;
+        return QX_SUCCESS;
+    } catch (...) {
+        return QXERR_OUT_OF_MEMORY;
+    }
+}
+
+int32_t QXPrefetchReached(uint32_t prefetch, uint32_t line) {
+    try {
+        State& s = state();
+        const auto it = s.prefetches.find(prefetch);
+        if (it == s.prefetches.end()) {
+            return QXERR_INVALID_HANDLE;
+        }
+        it->second->reached(line);
+        return QX_SUCCESS;
+    } catch (...) {
+        return QXERR_OUT_OF_MEMORY;
+    }
+}
+
+int32_t QXPrefetchStop(uint32_t prefetch) {
+    try {
+        State& s = state();
+        const auto it = s.prefetches.find(prefetch);
+        if (it == s.prefetches.end()) {
+            return QXERR_INVALID_HANDLE;
+        }
+        const std::unique_ptr<dsclient::Prefetch> stopping = std::move(it->second);
+        s.prefetches.erase(it);
+        return QX_SUCCESS;
+    } catch (...) {
+        return QXERR_OUT_OF_MEMORY;
+    }
 }
 
 size_t QXGetLastErrorText(char* text, size_t size) {

@@ -19,11 +19,9 @@ namespace {
 
 constexpr std::string_view kScheme = "file:";
 
-// The library reports through codes and the last error text, which the
-// program shows only for a failure; an empty folder is no failure (it
-// lists as NONE), yet almost always a wrong name, so the source says so
-// itself. Padded as the error line is, to cover the status line.
-void noteOnStandardError(std::string text) {
+}  // namespace
+
+void writeSourceNote(std::string text) {
     constexpr std::size_t statusWidth = 79;
     if (text.size() < statusWidth) {
         text.resize(statusWidth, ' ');
@@ -31,8 +29,6 @@ void noteOnStandardError(std::string text) {
     std::cout.flush();
     std::cerr << text << '\n';
 }
-
-}  // namespace
 
 bool hasFileScheme(std::string_view name) {
     return startsWithName(name, kScheme);
@@ -61,7 +57,8 @@ std::string localSourceHint(const std::string& name) {
     return " (a local schema file or folder is named file:" + name + ")";
 }
 
-FileSource::FileSource(std::string name) : name_(std::move(name)) {}
+FileSource::FileSource(std::string name, bool holdsNotes)
+    : name_(std::move(name)), holdsNotes_(holdsNotes) {}
 
 std::int32_t FileSource::open(std::string& diagnostic) {
     try {
@@ -70,8 +67,17 @@ std::int32_t FileSource::open(std::string& diagnostic) {
                 readSchemaFiles(fileSourcePath(name_), descriptions, diagnostic)) {
             return code;
         }
+        // The library reports through codes and the last error text, which
+        // the program shows only for a failure; an empty folder is no
+        // failure (it lists as NONE), yet almost always a wrong name, so the
+        // source says so itself.
         if (descriptions.filesRead == 0) {
-            noteOnStandardError(name_ + ": the folder holds no .schema or .ldif file");
+            std::string note = name_ + ": the folder holds no .schema or .ldif file";
+            if (holdsNotes_) {
+                heldNotes_.push_back(std::move(note));
+            } else {
+                writeSourceNote(std::move(note));
+            }
         }
         descriptions_ = std::move(descriptions);
         opened_ = true;
@@ -131,6 +137,10 @@ std::int32_t FileSource::fetchDescriptions(Descriptions& out, std::string& diagn
 
 std::string FileSource::serverName() const {
     return name_;
+}
+
+std::vector<std::string> FileSource::takeHeldNotes() {
+    return std::exchange(heldNotes_, {});
 }
 
 }  // namespace dsclient

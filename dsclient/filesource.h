@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dsclient/descriptions.h"
 #include "dsclient/source.h"
@@ -27,12 +28,17 @@ std::string fileSourcePath(const std::string& name);
 // an empty text.
 std::string localSourceHint(const std::string& name);
 
+// Writes a note of a source on standard error, after what standard output
+// holds, padded as the error line is to cover the status line.
+void writeSourceNote(std::string text);
+
 // Schema files read when the connection opens, and converted at the first
 // fetch. A folder without schema files opens as an empty source, with one
-// line on standard error that says so.
+// line on standard error that says so (or, made with `holdsNotes`, held
+// for takeHeldNotes).
 class FileSource : public Source {
   public:
-    explicit FileSource(std::string name);
+    explicit FileSource(std::string name, bool holdsNotes = false);
 
     // Reads the files. QXERR_CANNOT_OPEN or QXERR_CANNOT_PARSE for a file
     // that cannot be read or whose form is wrong; a description that does
@@ -52,11 +58,15 @@ class FileSource : public Source {
     // The name as typed.
     std::string serverName() const override;
 
+    std::vector<std::string> takeHeldNotes() override;
+
   private:
     // The open's descriptions, once; after that the files read again.
     std::int32_t takeDescriptions(Descriptions& out, std::string& diagnostic);
 
     std::string name_;
+    bool holdsNotes_;
+    std::vector<std::string> heldNotes_;
     Descriptions descriptions_;
     bool opened_ = false;
     bool held_ = false;  // descriptions_ holds what the open read

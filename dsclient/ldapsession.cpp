@@ -13,6 +13,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -255,8 +256,10 @@ int awaitSearch(LDAP* ld, int id, timeval limit, Message& entry, int& savedErrno
 // is dropped as it comes, so a server that sends entries without end fills
 // no memory, and is stopped by the time limit like one that sends nothing.
 int searchBase(LDAP* ld, const std::string& base, const char* filter, char** attrs, timeval limit,
-               Message& entry, int& savedErrno) {
-    flushProgress();
+               Message& entry, int& savedErrno, bool showsProgress) {
+    if (showsProgress) {
+        flushProgress();
+    }
     savedErrno = 0;
     int id = 0;
     if (const int rc = ldap_search_ext(ld, base.c_str(), LDAP_SCOPE_BASE, filter, attrs, 0, nullptr,
@@ -337,8 +340,8 @@ int collectDescriptions(LDAP* ld, LDAPMessage* entry, const std::string& server,
 
 }  // namespace
 
-LdapSession::LdapSession(std::string name, LdapAddress address)
-    : name_(std::move(name)), address_(std::move(address)) {}
+LdapSession::LdapSession(std::string name, LdapAddress address, bool showsProgress)
+    : name_(std::move(name)), address_(std::move(address)), showsProgress_(showsProgress) {}
 
 LdapSession::~LdapSession() {
     if (ld_ != nullptr) {
@@ -447,6 +450,10 @@ int LdapSession::sendBind(const std::optional<std::string>& password) {
     }
     if (address_.scheme == LdapScheme::ldapi) {
         externalBind_ = true;
+        // The SASL library beneath is set up process-wide on its first use,
+        // and is not trusted with binds on several threads at once.
+        static std::mutex saslMutex;
+        const std::lock_guard lock(saslMutex);
         return ldap_sasl_interactive_bind_s(ld_, nullptr, "EXTERNAL", nullptr, nullptr,
                                             LDAP_SASL_QUIET, answerDefaults, nullptr);
     }
@@ -512,8 +519,8 @@ std::int32_t LdapSession::subschemaName(std::string& subschema, std::string& dia
     std::array<char*, 2> attrs{const_cast<char*>("subschemaSubentry"), nullptr};
     Message root;
     int savedErrno = 0;
-    const int rc =
-        searchBase(ld_, "", "(objectClass=*)", attrs.data(), operationTimeout_, root, savedErrno);
+    const int rc = searchBase(ld_, "", "(objectClass=*)", attrs.data(), operationTimeout_, root,
+                              savedErrno, showsProgress_);
     if (rc != LDAP_SUCCESS && rc != LDAP_NO_SUCH_OBJECT) {
         return readFailure(rc, "reading the root DSE", savedErrno, diagnostic);
     }
@@ -558,7 +565,7 @@ std::int32_t LdapSession::readSchema(Descriptions& descriptions, const std::stri
     Message entry;
     int savedErrno = 0;
     const int rc = searchBase(ld_, subschema, "(objectClass=subschema)", attrs.data(),
-                              operationTimeout_, entry, savedErrno);
+                              operationTimeout_, entry, savedErrno, showsProgress_);
     if (rc != LDAP_SUCCESS) {
         return readFailure(rc, "reading the subschema entry " + shown, savedErrno, diagnostic);
     }
@@ -577,6 +584,12 @@ std::int32_t LdapSession::readSchema(Descriptions& descriptions, const std::stri
     }
     descriptions.entries.push_back(subschema);
     return QX_SUCCESS;
+}
+
+void prepareLdapLibrary() {
+    // Any question about the global options makes libldap initialise.
+    int version = 0;
+    ldap_get_option(nullptr, LDAP_OPT_PROTOCOL_VERSION, &version);
 }
 
 }  // namespace dsclient

@@ -26,7 +26,10 @@ constexpr int defaultOperationSeconds = 60;
 // Callers hold a QuietPipe around each call.
 class LdapSession {
   public:
-    LdapSession(std::string name, LdapAddress address);
+    // `showsProgress`: before each wait on the server the terminal is
+    // brought up to date (flushProgress); false on a thread other than the
+    // one that writes the progress.
+    LdapSession(std::string name, LdapAddress address, bool showsProgress = true);
     ~LdapSession();
     LdapSession(const LdapSession&) = delete;
     LdapSession& operator=(const LdapSession&) = delete;
@@ -67,6 +70,7 @@ class LdapSession {
 
     std::string name_;
     LdapAddress address_;
+    bool showsProgress_;
     ldap* ld_ = nullptr;
     timeval operationTimeout_{defaultOperationSeconds, 0};
     int connectSeconds_ = defaultConnectSeconds;
@@ -76,5 +80,10 @@ class LdapSession {
     // What libldap logged about the TLS handshake, for a failure to name.
     std::vector<std::string> tlsLog_;
 };
+
+// Has libldap read its configuration (ldap.conf, ldaprc, the environment)
+// now, on the calling thread, so that sessions opened later on other
+// threads find it done.
+void prepareLdapLibrary();
 
 }  // namespace dsclient

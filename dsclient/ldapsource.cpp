@@ -11,7 +11,8 @@
 
 namespace dsclient {
 
-LdapSource::LdapSource(std::string name) : name_(std::move(name)) {}
+LdapSource::LdapSource(std::string name, bool showsProgress)
+    : name_(std::move(name)), showsProgress_(showsProgress) {}
 
 LdapSource::~LdapSource() = default;
 
@@ -29,13 +30,15 @@ std::int32_t LdapSource::open(std::string& diagnostic) {
     const QuietPipe quiet;
     // Resolving, connecting and binding may each wait for the network: the
     // terminal shows meanwhile what was done before, not turns held back.
-    flushProgress();
+    if (showsProgress_) {
+        flushProgress();
+    }
     address_ = parseLdapName(name_, diagnostic);
     if (!address_) {
         diagnostic = name_ + ": " + diagnostic;
         return QXERR_NO_SUCH_SERVER;
     }
-    session_ = std::make_unique<LdapSession>(name_, *address_);
+    session_ = std::make_unique<LdapSession>(name_, *address_, showsProgress_);
     return session_->open(diagnostic);
 }
 

@@ -18,7 +18,8 @@ namespace dsclient {
 // the subschema entry that the root DSE names.
 class LdapSource : public Source {
   public:
-    explicit LdapSource(std::string name);
+    // `showsProgress`: see LdapSession.
+    explicit LdapSource(std::string name, bool showsProgress = true);
     ~LdapSource() override;
     LdapSource(const LdapSource&) = delete;
     LdapSource& operator=(const LdapSource&) = delete;
@@ -38,6 +39,7 @@ class LdapSource : public Source {
                                   std::string& diagnostic);
 
     std::string name_;
+    bool showsProgress_;
     std::optional<LdapAddress> address_;
     std::unique_ptr<LdapSession> session_;
 };

@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <map>
+#include <mutex>
 
 namespace dsclient {
 
@@ -126,12 +127,36 @@ class SilentTerminal {
     std::array<struct sigaction, endingSignals.size()> previous_{};
 };
 
+// The passwords given so far, by DN. Threads that fetch ahead read them
+// while the main thread may add one; the lock is never held at a prompt.
+struct KnownPasswords {
+    std::mutex mutex;
+    std::map<std::string, std::string> byDn;
+};
+
+KnownPasswords& knownPasswords() {
+    static KnownPasswords known;
+    return known;
+}
+
+std::optional<std::string> knownPassword(const std::string& bindDn) {
+    KnownPasswords& known = knownPasswords();
+    const std::lock_guard lock(known.mutex);
+    if (const auto it = known.byDn.find(bindDn); it != known.byDn.end()) {
+        return it->second;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
+bool passwordKnown(const std::string& bindDn) {
+    return knownPassword(bindDn).has_value();
+}
+
 std::optional<std::string> bindPassword(const std::string& bindDn) {
-    static std::map<std::string, std::string> known;
-    if (const auto it = known.find(bindDn); it != known.end()) {
-        return it->second;
+    if (std::optional<std::string> known = knownPassword(bindDn)) {
+        return known;
     }
     std::optional<std::string> password;
     if (isatty(STDIN_FILENO) != 0) {
@@ -141,7 +166,9 @@ std::optional<std::string> bindPassword(const std::string& bindDn) {
         password = readLine(STDIN_FILENO);
     }
     if (password) {
-        known[bindDn] = *password;
+        KnownPasswords& known = knownPasswords();
+        const std::lock_guard lock(known.mutex);
+        known.byDn.emplace(bindDn, *password);
     }
     return password;
 }

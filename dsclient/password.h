@@ -11,4 +11,9 @@ namespace dsclient {
 // when there is nothing to read (no terminal and standard input at its end).
 std::optional<std::string> bindPassword(const std::string& bindDn);
 
+// True when bindPassword would answer `bindDn` without asking: the password
+// was given before in this process. Safe from any thread; only the thread
+// that asks may prompt.
+bool passwordKnown(const std::string& bindDn);
+
 }  // namespace dsclient

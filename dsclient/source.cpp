@@ -9,4 +9,8 @@ std::int32_t Source::fetchDescriptions(Descriptions& /*out*/, std::string& diagn
     return QXERR_INVALID_ARGUMENT;
 }
 
+std::vector<std::string> Source::takeHeldNotes() {
+    return {};
+}
+
 }  // namespace dsclient

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "dsclient/descriptions.h"
 #include "dsclient/sourceschema.h"
@@ -31,6 +32,11 @@ class Source {
 
     // The source's name as QXGetFileServerName gives it (before cutting).
     virtual std::string serverName() const = 0;
+
+    // The notes a source made to hold back rather than write to standard
+    // error (see FileSource) and made since the last call; for
+    // writeSourceNote on the thread that writes the program's output.
+    virtual std::vector<std::string> takeHeldNotes();
 };
 
 }  // namespace dsclient

@@ -1,12 +1,14 @@
 #include "dsclient/sourcefactory.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "dsclient/filesource.h"
 #include "dsclient/ldapaddress.h"
 #include "dsclient/ldapsource.h"
+#include "dsclient/password.h"
 #include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
 
@@ -42,6 +44,25 @@ ChosenSource makeSource(const std::string& name) {
         chosen.source = std::make_unique<LdapSource>(name);
     }
     return chosen;
+}
+
+std::unique_ptr<Source> makeAheadSource(const std::string& name) {
+    if (claimedByFactory(name)) {
+        return nullptr;
+    }
+    if (isFileSourceName(name)) {
+        return std::make_unique<FileSource>(name, true);
+    }
+    if (!isLdapName(name)) {
+        return nullptr;
+    }
+    // A name that does not parse fails its open the same way on any thread.
+    std::string why;
+    if (const std::optional<LdapAddress> address = parseLdapName(name, why);
+        address && !address->bindDn.empty() && !passwordKnown(address->bindDn)) {
+        return nullptr;
+    }
+    return std::make_unique<LdapSource>(name, false);
 }
 
 std::string noSourceReason(const std::string& name) {

@@ -33,6 +33,12 @@ void installSourceFactory(SourceFactory factory);
 // name is no form this library knows (QXERR_NO_SUCH_SERVER).
 ChosenSource makeSource(const std::string& name);
 
+// The source `name` stands for, made to be opened and fetched on a thread
+// of its own (it writes neither progress nor notes: see takeHeldNotes): a
+// built-in source only, and none for a name the installed factory claims,
+// nor for a server whose bind would ask for a password not given yet.
+std::unique_ptr<Source> makeAheadSource(const std::string& name);
+
 // Why `name` is no source, for the diagnostic of QXERR_NO_SUCH_SERVER.
 std::string noSourceReason(const std::string& name);
 

@@ -3,6 +3,7 @@
 #include <ldap.h>
 
 #include <charconv>
+#include <mutex>
 #include <optional>
 #include <string_view>
 
@@ -26,9 +27,18 @@ constexpr int traceLevel = 1;
 // taking memory without end.
 constexpr std::size_t maxKeptLines = 64;
 
-// The capture that libldap's log function writes to. The log function
-// takes no context of its own, and libldap's log is process-wide anyway.
-std::vector<std::string>* activeCapture = nullptr;
+// The capture that libldap's log function writes to, for the thread whose
+// handshake is being captured: libldap logs on the thread that makes the
+// call, so lines another thread logs meanwhile (at the raised level) never
+// land in this capture. The log function takes no context of its own.
+thread_local std::vector<std::string>* activeCapture = nullptr;
+
+// libldap's debug level and log function are process-wide: one capture at a
+// time sets and puts them back. Recursive, as a capture may nest in one.
+std::recursive_mutex& captureMutex() {
+    static std::recursive_mutex mutex;
+    return mutex;
+}
 
 void keepTlsLines(const char* text) {
     if (activeCapture == nullptr || text == nullptr) {
@@ -49,7 +59,8 @@ void keepTlsLines(const char* text) {
 // handshake ends.
 class LogCapture {
   public:
-    explicit LogCapture(std::vector<std::string>& lines) : outer_(activeCapture) {
+    explicit LogCapture(std::vector<std::string>& lines)
+        : lock_(captureMutex()), outer_(activeCapture) {
         ldap_get_option(nullptr, LDAP_OPT_DEBUG_LEVEL, &level_);
         ber_get_option(nullptr, LBER_OPT_LOG_PRINT_FN, &print_);
         activeCapture = &lines;
@@ -67,6 +78,7 @@ class LogCapture {
     LogCapture& operator=(const LogCapture&) = delete;
 
   private:
+    std::lock_guard<std::recursive_mutex> lock_;
     std::vector<std::string>* outer_;
     int level_ = 0;
     // libldap's own default, should it not say which function it has.

@@ -11,8 +11,8 @@ namespace dsclient {
 // that begin with "TLS:" go to `lines`. libldap's debug level and log
 // function are put back before this returns. libldap leaves the cause of a
 // certificate that does not verify only in that log, its diagnostic saying
-// "unknown error code". The log is process-wide: not for use from several
-// threads at once.
+// "unknown error code". The log is process-wide: captures on several
+// threads take turns, and each keeps only the lines its own thread logged.
 int capturingTlsLog(std::vector<std::string>& lines, const std::function<int()>& handshake);
 
 // What the captured TLS log lines say is wrong with the server's

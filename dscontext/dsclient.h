@@ -7,7 +7,8 @@
  * Connections, contexts and buffers are unsigned 32-bit handles; handle 0 is
  * never issued, and a handle that was never issued, or was freed or closed,
  * makes every call answer QXERR_INVALID_HANDLE. Names are NUL-terminated.
- * The library is not thread-safe: one thread uses it at a time.
+ * The library is not thread-safe: one thread uses it at a time (the threads
+ * a prefetch starts are its own, and call nothing here).
  *
  * The codes never change meaning:
  *   QXERR_NO_SUCH_SERVER    -301  the name is no source this library can open
@@ -208,6 +209,29 @@ int32_t QXDSGetSyntaxDef(uint32_t context, uint32_t buffer, char* name, Syntax_I
 typedef void (*QXDescriptionSink)(void* user, uint32_t kind, const char* text, size_t length,
                                   const char* origin);
 int32_t QXDSReadDescriptions(uint32_t context, QXDescriptionSink sink, void* user);
+
+/* Prefetch for a run over the lines of a list that name sources: while the
+ * caller works through the lines, the sources named by the lines ahead are
+ * opened and given their first read (QX_PREFETCH_LISTING: the definitions;
+ * QX_PREFETCH_DESCRIPTIONS: the descriptions) on the library's own threads,
+ * at most `jobs` (1 to QX_MAX_PREFETCH_JOBS) at a time and at most twice as
+ * many held ahead. QXCCOpenConnByName for a name held takes it, waiting for
+ * it if need be, and answers, sets the error text and later reads exactly as
+ * it would have without; a prefetch closes what it held and no line took
+ * when the caller reaches a later line, or at the stop.
+ *
+ * QXPrefetchOffer offers the name on list line `line` (lines count from 1,
+ * in order); `queued` is 1 when it is held: a name of a built-in kind of
+ * source, not seen before in this prefetch, with no connection open, and no
+ * bind password still to be asked for. QXPrefetchReached tells that the
+ * caller is about to run line `line`. These calls set no error text. */
+#define QX_PREFETCH_LISTING 0
+#define QX_PREFETCH_DESCRIPTIONS 1
+#define QX_MAX_PREFETCH_JOBS 1024
+int32_t QXPrefetchStart(uint32_t jobs, uint32_t read, uint32_t* prefetch);
+int32_t QXPrefetchOffer(uint32_t prefetch, uint32_t line, const char* name, uint32_t* queued);
+int32_t QXPrefetchReached(uint32_t prefetch, uint32_t line);
+int32_t QXPrefetchStop(uint32_t prefetch);
 
 /* What went wrong in the last failed call, in one line (for a description
  * that does not parse: the file, the line and the description), or an empty

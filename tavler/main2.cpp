@@ -16,6 +16,7 @@
 #include "tavler/cmdline.h"
 #include "tavler/fullinvocation.h"
 #include "tavler/kindselection.h"
+#include "tavler/listprefetch.h"
 #include "tavler/options.h"
 #include "tavler/printhelp.h"
 #include "tavler/runsummary.h"
@@ -134,7 +135,10 @@ int listRun(int argc, char** argv, const std::string& listArg, const std::string
     // still counts towards the depth.
     running.push_back(id.value_or(RunningList{j, 0, 0}));
     run.ranList = true;
+    ListPrefetch prefetch(typedName, run.options.jobs, run.options.full);
+    std::size_t line = 0;
     while (tsp.getLine()) {
+        prefetch.reached(++line);
         std::string word = tsp.line;
         char* temparg = argv[j];
         argv[j] = word.data();
@@ -306,6 +310,10 @@ int main2(int argc, char** argv) {
     ParsedCommandLine parsed = takeOptions(argc, argv);
     if (parsed.unknown) {
         std::cerr << "tavler: unknown option " << *parsed.unknown << " (see tavler --help)\n";
+        return 2;
+    }
+    if (parsed.badJobs) {
+        std::cerr << "tavler: --jobs takes a whole number from 1 to " << maxJobs << '\n';
         return 2;
     }
     // The listing layout has no DESC or extensions to be strict about: a

@@ -18,7 +18,13 @@ struct Options {
     bool strict = false;
     // After a list run, a line per comparison or listing it made and the totals.
     bool summary = false;
+    // How many servers a list run fetches ahead at once; 1: none ahead, no
+    // threads at all.
+    unsigned jobs = 16;
 };
+
+// The range of --jobs.
+constexpr unsigned maxJobs = 1024;
 
 struct ParsedCommandLine {
     Options options;
@@ -27,8 +33,11 @@ struct ParsedCommandLine {
     std::vector<char*> words;
     // The first word that looked like an option but is none, if any.
     std::optional<std::string> unknown;
+    // A --jobs without a whole number from 1 to maxJobs.
+    bool badJobs = false;
 };
 
 // Takes the options out of argv[1] to argv[argc-1]. A word "--" ends the
-// options: every word after it is kept as it is.
+// options: every word after it is kept as it is. "--jobs N" takes the next
+// word as its value, whatever it is; "--jobs=N" is the same.
 ParsedCommandLine takeOptions(int argc, char** argv);

@@ -100,6 +100,9 @@ Options
   --summary                 after a run of a list file, one line per
                             comparison or listing it made and the totals
                             (with --json: one last JSON document)
+  --jobs N                  a list run fetches up to N servers at once ahead
+                            of the line being run (1 to 1024, default 16;
+                            1: one at a time); the output stays the same
   --                        the words after it are arguments or switches
 
 Exit status
@@ -107,7 +110,8 @@ Exit status
      through, or this text
   1  a comparison found differences, a schema could not be read, or standard
      output could not be written
-  2  an unknown option, or switches that select no kind
+  2  an unknown option, a --jobs without a number from 1 to 1024, or switches
+     that select no kind
   3  a reference or list file could not be opened, or memory ran out
   With --full: 0 listed or no differences, 1 differences, 2 a source could
   not be read or an option is wrong, 3 memory ran out; a list run gives the

@@ -213,3 +213,47 @@ TEST(Options, AreTakenOutBeforeTheWordsAreSplit) {
     }
     EXPECT_EQ(takeOptions(4, badArgv.data()).unknown, "--fast");
 }
+
+TEST(Options, JobsTakeAWholeNumberFrom1To1024) {
+    struct Case {
+        std::vector<std::string> words;
+        bool bad;
+        unsigned jobs;
+        std::vector<std::string> kept;
+    };
+    const std::vector<Case> cases{
+        {{"a.lst"}, false, 16, {"a.lst"}},
+        {{"--jobs", "4", "a.lst"}, false, 4, {"a.lst"}},
+        {{"a.lst", "--jobs=1"}, false, 1, {"a.lst"}},
+        {{"--jobs=1024", "a.lst"}, false, 1024, {"a.lst"}},
+        {{"--jobs", "007", "a.lst"}, false, 7, {"a.lst"}},
+        // The value is the next word, whatever it looks like.
+        {{"--jobs", "a.lst"}, true, 16, {}},
+        {{"--jobs", "--", "a.lst"}, true, 16, {"a.lst"}},
+        {{"a.lst", "--jobs"}, true, 16, {"a.lst"}},
+        {{"--jobs=0", "a.lst"}, true, 16, {"a.lst"}},
+        {{"--jobs=1025", "a.lst"}, true, 16, {"a.lst"}},
+        {{"--jobs=99999999999999999999", "a.lst"}, true, 16, {"a.lst"}},
+        {{"--jobs=-3", "a.lst"}, true, 16, {"a.lst"}},
+        {{"--jobs=+3", "a.lst"}, true, 16, {"a.lst"}},
+        {{"--jobs= 3", "a.lst"}, true, 16, {"a.lst"}},
+        {{"--jobs=3x", "a.lst"}, true, 16, {"a.lst"}},
+        {{"--jobs=", "a.lst"}, true, 16, {"a.lst"}},
+        {{"--jobsx=3", "a.lst"}, false, 16, {"a.lst"}},  // an unknown option
+        {{"--", "--jobs=3", "a.lst"}, false, 16, {"--jobs=3", "a.lst"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> words{"tavler"};
+        words.insert(words.end(), c.words.begin(), c.words.end());
+        std::vector<char*> argv;
+        for (std::string& w : words) {
+            argv.push_back(w.data());
+        }
+        const ParsedCommandLine parsed = takeOptions(static_cast<int>(argv.size()), argv.data());
+        const std::string shown = testing::PrintToString(c.words);
+        EXPECT_EQ(parsed.badJobs, c.bad) << shown;
+        EXPECT_EQ(parsed.options.jobs, c.jobs) << shown;
+        std::vector<std::string> kept(parsed.words.begin() + 1, parsed.words.end());
+        EXPECT_EQ(kept, c.kept) << shown;
+    }
+}

@@ -353,4 +353,83 @@ TEST_F(LiveServers, ServersThatFailGiveTheLibrarysCodesWithinTheBounds) {
         << refused.out;
 }
 
+// Fetching ahead changes when servers are read, never what a run writes:
+// each list below is run one server at a time and with servers fetched
+// ahead, and the two runs must agree byte for byte, in both modes.
+TEST_F(LiveServers, ListRunsWriteTheSameWithServersFetchedAhead) {
+    SlapdServer plain(loadedWith({"core"}));
+    SlapdServer more(loadedWith({"core", "cosine"}));
+    SlapdOptions secured = loadedWith({"core", "cosine", "inetorgperson"});
+    secured.tls = true;
+    SlapdServer tls(secured);
+    ASSERT_TRUE(plain.running()) << plain.error();
+    ASSERT_TRUE(more.running()) << more.error();
+    ASSERT_TRUE(tls.running()) << tls.error();
+    SilentListener silent;
+    ASSERT_NE(silent.port(), 0);
+    const std::string hanging = "127.0.0.1:" + std::to_string(silent.port());
+    const std::vector<std::string> settings{"LDAPTIMEOUT=2", "LDAPNETWORK_TIMEOUT=2",
+                                            "LDAPTLS_CACERT=" + tls.caFile()};
+
+    work.write("base.ref", run({plain.ldapUrl()}).out);
+    fs::create_directory(work.path() / "empty");
+    std::string upperMore = more.ldapUrl();
+    upperMore.replace(0, 4, "LDAP");
+    const std::string refusedBind =
+        plain.ldapUrl() + "/????bindname=cn=admin%2cdc=example%2cdc=com";
+    work.write("servers.lst", "; every kind of line\n" + plain.ldapUrl() + "\n" + tls.ldapsUrl() +
+                                  "\n" + hanging + "\nbase.ref\n" + more.ldapUrl() + "\n" +
+                                  refusedBind + "\nmissing.schema\n/C\n" + plain.ldapUrl() +
+                                  "\nfile:empty\n" + upperMore + "\n" + refusedBind + "\n" +
+                                  tls.ldapsUrl() + "\nnot a host\n");
+    // A reference file that cannot be opened ends the process while the
+    // servers after it are being fetched.
+    work.write("ends.lst", more.ldapUrl() + "\nmissing.ref\n" + hanging + "\n" + tls.ldapsUrl() +
+                               "\n" + plain.ldapUrl() + "\n");
+
+    const std::vector<std::vector<std::string>> runs{
+        {"base.ref", "servers.lst", "--summary"},
+        {"servers.lst"},
+        {"--full", "servers.lst", "--summary"},
+        {"--json", "servers.lst", "/A"},
+        {"base.ref", "ends.lst"},
+        {"--full", "ends.lst"},
+    };
+    for (const std::vector<std::string>& args : runs) {
+        std::vector<std::string> one = args;
+        one.insert(one.begin(), "--jobs=1");
+        std::vector<std::string> ahead = args;
+        ahead.insert(ahead.begin(), {"--jobs", "16"});
+        const RunResult expected = run(one, settings, "wrong\n", 120);
+        const RunResult result = run(ahead, settings, "wrong\n", 120);
+        const std::string shown = testing::PrintToString(args);
+        EXPECT_EQ(result.status, expected.status) << shown;
+        EXPECT_EQ(result.out, expected.out) << shown;
+        EXPECT_EQ(result.err, expected.err) << shown;
+    }
+
+    // What the runs agree on is what each line makes of its server.
+    const RunResult listed = run({"base.ref", "servers.lst", "--summary"}, settings, "wrong\n");
+    EXPECT_EQ(listed.status, 0);
+    const auto with = [](const std::string& name, const char* what) {
+        std::string line = "BASE.REF with ";
+        line += upper(name);
+        line += what;
+        return line;
+    };
+    const std::vector<std::string> lines{with(plain.ldapUrl(), ": no differences"),
+                                         with(tls.ldapsUrl(), ": differences"),
+                                         with(hanging, ": could not be read"),
+                                         with(refusedBind, ": could not be read"),
+                                         with("missing.schema", ": could not be read"),
+                                         with("file:empty", ": differences"),
+                                         "BASE.REF: listed"};
+    for (const std::string& line : lines) {
+        EXPECT_NE(listed.out.find(line), std::string::npos) << line << "\n" << listed.out;
+    }
+    EXPECT_NE(listed.err.find("file:empty: the folder holds no .schema or .ldif file"),
+              std::string::npos);
+    EXPECT_EQ(run({"base.ref", "ends.lst"}, settings).status, 3);
+}
+
 }  // namespace
