@@ -117,6 +117,7 @@ class FlatTable {
             }
             if (slot.hash == hash) {
                 __builtin_prefetch(slot.data);
+                __builtin_prefetch(slot.resolved);
                 return;
             }
         }
@@ -140,7 +141,13 @@ class FlatTable {
     static std::uint32_t hashOf(std::string_view name) {
         return static_cast<std::uint32_t>(Hash{}(name));
     }
-    std::size_t start(std::uint32_t hash) const { return hash % slots_.size(); }
+    // Where the probe for `hash` starts: the hash, stirred so that names
+    // differing only in their last characters land apart, scaled to the
+    // table by a multiplication rather than a division.
+    std::size_t start(std::uint32_t hash) const {
+        const std::uint64_t stirred = static_cast<std::uint32_t>(hash * 0x9E3779B1U);
+        return static_cast<std::size_t>((stirred * slots_.size()) >> 32);
+    }
 
     const Slot* findSlot(std::string_view name) const {
         if (slots_.empty()) {
@@ -613,11 +620,11 @@ class Converter {
         std::vector<ClassDefinition>& definitions = out_.classes.definitions;
         definitions.reserve(classes_.size());
         for (std::size_t i = 0; i < classes_.size(); ++i) {
-            if (i + 2 < classes_.size()) {
-                prefetchSlots(classes_[i + 2]);
+            if (i + 8 < classes_.size()) {
+                prefetchSlots(classes_[i + 8]);
             }
-            if (i + 1 < classes_.size()) {
-                prefetchNames(classes_[i + 1]);
+            if (i + 4 < classes_.size()) {
+                prefetchNames(classes_[i + 4]);
             }
             ParsedClass& parsed = classes_[i];
             ClassDefinition definition;
