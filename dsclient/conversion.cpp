@@ -340,6 +340,19 @@ std::uint32_t syntaxIdOf(const std::string& syntax, const std::string& equality)
     return found->second;
 }
 
+// What of a parsed attribute the conversion reads after parsing: its syntax
+// and matching rule are numbered in tables instead, and a hundred thousand
+// attributes need not carry their empty strings.
+struct KeptAttr {
+    std::string oid;
+    std::vector<std::string> names;
+    std::string superior;
+    bool bounded = false;
+    bool singleValue = false;
+    bool noUserModification = false;
+    AttrUsage usage = AttrUsage::userApplications;
+};
+
 class Converter {
   public:
     // With `consumed` (the same descriptions), each kind's texts are freed
@@ -421,15 +434,24 @@ class Converter {
         return found->second;
     }
 
-    std::optional<ParsedAttr> parseAndInternAttr(const std::string& text, const OidMacros& macros) {
+    std::optional<KeptAttr> parseAndInternAttr(const std::string& text, const OidMacros& macros) {
         std::optional<ParsedAttr> attr = parseAttr(text, macros);
-        if (attr) {
-            AttrFacts facts;
-            facts.syntax = intern(attr->syntax, syntaxTexts_, syntaxNumbers_);
-            facts.equality = intern(attr->equality, equalityTexts_, equalityNumbers_);
-            facts_.push_back(facts);
+        if (!attr) {
+            return std::nullopt;
         }
-        return attr;
+        AttrFacts facts;
+        facts.syntax = intern(attr->syntax, syntaxTexts_, syntaxNumbers_);
+        facts.equality = intern(attr->equality, equalityTexts_, equalityNumbers_);
+        facts_.push_back(facts);
+        KeptAttr kept;
+        kept.oid = std::move(attr->oid);
+        kept.names = std::move(attr->names);
+        kept.superior = std::move(attr->superior);
+        kept.bounded = attr->bounded;
+        kept.singleValue = attr->singleValue;
+        kept.noUserModification = attr->noUserModification;
+        kept.usage = attr->usage;
+        return kept;
     }
 
     void parseAll() {
@@ -555,7 +577,7 @@ class Converter {
         const std::string none;
         out_.attrs.definitions.reserve(attrs_.size());
         for (std::size_t i = 0; i < attrs_.size(); ++i) {
-            const ParsedAttr& attr = attrs_[i];
+            const KeptAttr& attr = attrs_[i];
             const std::size_t withSyntax = syntaxes[i];
             const std::size_t withEquality = equalities[i];
             AttrDefinition definition;
@@ -690,7 +712,7 @@ class Converter {
     Descriptions* consumed_;
     OidMacros macros_;
     std::vector<ParsedClass> classes_;
-    std::vector<ParsedAttr> attrs_;
+    std::vector<KeptAttr> attrs_;
     // By the same index as attrs_: the syntax and matching rule, numbered
     // from 1 into the tables below (0: none).
     struct AttrFacts {
