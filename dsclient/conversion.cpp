@@ -58,21 +58,21 @@ class FlatTable {
         used_ = 0;
         for (const Slot& slot : old) {
             if (slot.position != kEmpty) {
-                add(slot.name(), slot.position);
+                add(slot.name(), slot.position, slot.resolved);
             }
         }
     }
 
-    void add(std::string_view name, std::size_t position) {
+    void add(std::string_view name, std::size_t position, const std::string* resolved) {
         // More names than reserved for: never more than two thirds full.
         if (3 * (used_ + 1) > 2 * slots_.size()) {
             reserve(2 * (used_ + 1));
         }
-        const auto hash = static_cast<std::uint32_t>(Hash{}(name));
-        for (std::size_t at = hash % slots_.size();; at = next(at)) {
+        const std::uint32_t hash = hashOf(name);
+        for (std::size_t at = start(hash);; at = next(at)) {
             Slot& slot = slots_[at];
             if (slot.position == kEmpty) {
-                slot = {name.data(), static_cast<std::uint32_t>(name.size()),
+                slot = {name.data(), resolved, static_cast<std::uint32_t>(name.size()),
                         static_cast<std::uint32_t>(position), hash};
                 ++used_;
                 return;
@@ -84,17 +84,41 @@ class FlatTable {
     }
 
     std::optional<std::size_t> find(std::string_view name) const {
-        if (slots_.empty()) {
-            return std::nullopt;
+        const Slot* slot = findSlot(name);
+        return slot != nullptr ? std::optional<std::size_t>(slot->position) : std::nullopt;
+    }
+
+    // The name a reference resolves to, without reading the definition.
+    const std::string* resolve(std::string_view name) const {
+        const Slot* slot = findSlot(name);
+        return slot != nullptr ? slot->resolved : nullptr;
+    }
+
+    // Asks for the slot where a look-up of `name` starts: a class's members
+    // asked for a little ahead of their look-ups wait for memory together
+    // rather than one after another.
+    void prefetchSlot(std::string_view name) const {
+        if (!slots_.empty()) {
+            __builtin_prefetch(&slots_[start(hashOf(name))]);
         }
-        const auto hash = static_cast<std::uint32_t>(Hash{}(name));
-        for (std::size_t at = hash % slots_.size();; at = next(at)) {
+    }
+
+    // Asks for the text of the first name whose hash is that of `name`, once
+    // its slot has arrived.
+    void prefetchName(std::string_view name) const {
+        if (slots_.empty()) {
+            return;
+        }
+        const std::uint32_t hash = hashOf(name);
+        for (std::size_t at = start(hash);; at = next(at)) {
             const Slot& slot = slots_[at];
             if (slot.position == kEmpty) {
-                return std::nullopt;
+                return;
             }
-            if (slot.hash == hash && Equal{}(slot.name(), name)) {
-                return slot.position;
+            if (slot.hash == hash) {
+                __builtin_prefetch(slot.data);
+                __builtin_prefetch(slot.resolved);
+                return;
             }
         }
     }
@@ -103,13 +127,43 @@ class FlatTable {
     static constexpr std::uint32_t kEmpty = static_cast<std::uint32_t>(-1);
     // Positions and name lengths fit 32 bits: the table serves the
     // definitions of one schema, each a value of at most a few kilobytes.
+    // A slot also holds the name its definition is known by, so that a
+    // resolved reference costs no visit to the definition itself.
     struct Slot {
         const char* data = nullptr;
+        const std::string* resolved = nullptr;
         std::uint32_t size = 0;
         std::uint32_t position = kEmpty;
         std::uint32_t hash = 0;
         std::string_view name() const { return {data, size}; }
     };
+
+    static std::uint32_t hashOf(std::string_view name) {
+        return static_cast<std::uint32_t>(Hash{}(name));
+    }
+    // Where the probe for `hash` starts: the hash, stirred so that names
+    // differing only in their last characters land apart, scaled to the
+    // table by a multiplication rather than a division.
+    std::size_t start(std::uint32_t hash) const {
+        const std::uint64_t stirred = static_cast<std::uint32_t>(hash * 0x9E3779B1U);
+        return static_cast<std::size_t>((stirred * slots_.size()) >> 32);
+    }
+
+    const Slot* findSlot(std::string_view name) const {
+        if (slots_.empty()) {
+            return nullptr;
+        }
+        const std::uint32_t hash = hashOf(name);
+        for (std::size_t at = start(hash);; at = next(at)) {
+            const Slot& slot = slots_[at];
+            if (slot.position == kEmpty) {
+                return nullptr;
+            }
+            if (slot.hash == hash && Equal{}(slot.name(), name)) {
+                return &slot;
+            }
+        }
+    }
     std::size_t next(std::size_t at) const { return at + 1 == slots_.size() ? 0 : at + 1; }
 
     std::vector<Slot> slots_;
@@ -134,12 +188,15 @@ class DefinitionIndex {
         byOid_.reserve(oids);
     }
 
-    void add(const std::vector<std::string>& names, const std::string& oid, std::size_t position) {
+    // `resolved` is the name the definition is known by (its first NAME,
+    // else its OID); it must outlive the index.
+    void add(const std::vector<std::string>& names, const std::string& oid, std::size_t position,
+             const std::string& resolved) {
         for (const std::string& name : names) {
-            byName_.add(name, position);
+            byName_.add(name, position, &resolved);
         }
         if (!oid.empty()) {
-            byOid_.add(oid, position);
+            byOid_.add(oid, position, &resolved);
         }
     }
 
@@ -160,6 +217,29 @@ class DefinitionIndex {
         }
         return byOid_.find(macros_.expand(reference));
     }
+
+    // The name the definition `reference` finds is known by, or the
+    // reference itself; the same search as find.
+    const std::string& resolve(const std::string& reference) const {
+        if (reference.empty()) {
+            return reference;
+        }
+        if (const std::string* found = byName_.resolve(reference)) {
+            return *found;
+        }
+        if (const std::string* found = byOid_.resolve(reference)) {
+            return *found;
+        }
+        if (isDigit(reference.front())) {
+            return reference;
+        }
+        const std::string* found = byOid_.resolve(macros_.expand(reference));
+        return found != nullptr ? *found : reference;
+    }
+
+    // Most references are names: their slots first, then their texts.
+    void prefetchSlot(const std::string& reference) const { byName_.prefetchSlot(reference); }
+    void prefetchName(const std::string& reference) const { byName_.prefetchName(reference); }
 
   private:
     const OidMacros& macros_;
@@ -260,6 +340,19 @@ std::uint32_t syntaxIdOf(const std::string& syntax, const std::string& equality)
     return found->second;
 }
 
+// What of a parsed attribute the conversion reads after parsing: its syntax
+// and matching rule are numbered in tables instead, and a hundred thousand
+// attributes need not carry their empty strings.
+struct KeptAttr {
+    std::string oid;
+    std::vector<std::string> names;
+    std::string superior;
+    bool bounded = false;
+    bool singleValue = false;
+    bool noUserModification = false;
+    AttrUsage usage = AttrUsage::userApplications;
+};
+
 class Converter {
   public:
     // With `consumed` (the same descriptions), each kind's texts are freed
@@ -277,6 +370,10 @@ class Converter {
         convertAttrs();
         convertSyntaxes();
         convertClasses();
+        // The look-ups are over: each definition takes its name from the
+        // parsed one instead of a copy.
+        nameAll(classes_, out_.classes.definitions);
+        nameAll(attrs_, out_.attrs.definitions);
         if (consumed_ != nullptr) {
             out_.entries = std::move(consumed_->entries);
         } else {
@@ -337,15 +434,24 @@ class Converter {
         return found->second;
     }
 
-    std::optional<ParsedAttr> parseAndInternAttr(const std::string& text, const OidMacros& macros) {
+    std::optional<KeptAttr> parseAndInternAttr(const std::string& text, const OidMacros& macros) {
         std::optional<ParsedAttr> attr = parseAttr(text, macros);
-        if (attr) {
-            AttrFacts facts;
-            facts.syntax = intern(attr->syntax, syntaxTexts_, syntaxNumbers_);
-            facts.equality = intern(attr->equality, equalityTexts_, equalityNumbers_);
-            facts_.push_back(facts);
+        if (!attr) {
+            return std::nullopt;
         }
-        return attr;
+        AttrFacts facts;
+        facts.syntax = intern(attr->syntax, syntaxTexts_, syntaxNumbers_);
+        facts.equality = intern(attr->equality, equalityTexts_, equalityNumbers_);
+        facts_.push_back(facts);
+        KeptAttr kept;
+        kept.oid = std::move(attr->oid);
+        kept.names = std::move(attr->names);
+        kept.superior = std::move(attr->superior);
+        kept.bounded = attr->bounded;
+        kept.singleValue = attr->singleValue;
+        kept.noUserModification = attr->noUserModification;
+        kept.usage = attr->usage;
+        return kept;
     }
 
     void parseAll() {
@@ -363,28 +469,62 @@ class Converter {
         attrIndex_.reserve(nameCount(attrs_), attrs_.size());
         formIndex_.reserve(nameCount(forms_), forms_.size());
         for (std::size_t i = 0; i < classes_.size(); ++i) {
-            classIndex_.add(classes_[i].names, classes_[i].oid, i);
+            classIndex_.add(classes_[i].names, classes_[i].oid, i, definitionName(classes_[i]));
         }
         for (std::size_t i = 0; i < attrs_.size(); ++i) {
-            attrIndex_.add(attrs_[i].names, attrs_[i].oid, i);
+            attrIndex_.add(attrs_[i].names, attrs_[i].oid, i, definitionName(attrs_[i]));
         }
         for (std::size_t i = 0; i < forms_.size(); ++i) {
-            formIndex_.add(forms_[i].names, forms_[i].oid, i);
+            formIndex_.add(forms_[i].names, forms_[i].oid, i, definitionName(forms_[i]));
         }
         for (std::size_t i = 0; i < rules_.size(); ++i) {
             ruleById_.emplace(rules_[i].id, i);
         }
     }
 
+    // Moves each parsed definition's name into the definition converted from
+    // it, by the same index. The indexes and the resolved references point
+    // at these names, so nothing may look up a name after this.
+    template <class Parsed, class Definition>
+    static void nameAll(std::vector<Parsed>& parsed, std::vector<Definition>& definitions) {
+        for (std::size_t i = 0; i < parsed.size() && i < definitions.size(); ++i) {
+            Parsed& one = parsed[i];
+            definitions[i].name = std::move(one.names.empty() ? one.oid : one.names.front());
+        }
+    }
+
     // The name a reference resolves to, or the reference as written.
     const std::string& resolveClass(const std::string& reference) const {
-        const auto found = classIndex_.find(reference);
-        return found ? definitionName(classes_[*found]) : reference;
+        return classIndex_.resolve(reference);
     }
 
     const std::string& resolveAttr(const std::string& reference) const {
-        const auto found = attrIndex_.find(reference);
-        return found ? definitionName(attrs_[*found]) : reference;
+        return attrIndex_.resolve(reference);
+    }
+
+    // The look-ups of a class's lists, a few classes ahead: the slots of the
+    // class two ahead and the names of the class one ahead are asked for
+    // before this class's are searched, so that their cache misses overlap.
+    void prefetchSlots(const ParsedClass& parsed) const {
+        for (const std::string& superior : parsed.superiors) {
+            classIndex_.prefetchSlot(superior);
+        }
+        for (const auto* list : {&parsed.must, &parsed.may}) {
+            for (const std::string& attr : *list) {
+                attrIndex_.prefetchSlot(attr);
+            }
+        }
+    }
+
+    void prefetchNames(const ParsedClass& parsed) const {
+        for (const std::string& superior : parsed.superiors) {
+            classIndex_.prefetchName(superior);
+        }
+        for (const auto* list : {&parsed.must, &parsed.may}) {
+            for (const std::string& attr : *list) {
+                attrIndex_.prefetchName(attr);
+            }
+        }
     }
 
     // For every attribute, the nearest one on its SUP chain, starting with
@@ -437,11 +577,10 @@ class Converter {
         const std::string none;
         out_.attrs.definitions.reserve(attrs_.size());
         for (std::size_t i = 0; i < attrs_.size(); ++i) {
-            const ParsedAttr& attr = attrs_[i];
+            const KeptAttr& attr = attrs_[i];
             const std::size_t withSyntax = syntaxes[i];
             const std::size_t withEquality = equalities[i];
             AttrDefinition definition;
-            definition.name = definitionName(attr);
             if (withSyntax != kNone) {
                 definition.syntaxId = syntaxIdOf(
                     syntaxTexts_[facts_[withSyntax].syntax - 1],
@@ -502,14 +641,24 @@ class Converter {
     void convertClasses() {
         std::vector<ClassDefinition>& definitions = out_.classes.definitions;
         definitions.reserve(classes_.size());
-        for (ParsedClass& parsed : classes_) {
+        for (std::size_t i = 0; i < classes_.size(); ++i) {
+            if (i + 8 < classes_.size()) {
+                prefetchSlots(classes_[i + 8]);
+            }
+            if (i + 4 < classes_.size()) {
+                prefetchNames(classes_[i + 4]);
+            }
+            ParsedClass& parsed = classes_[i];
             ClassDefinition definition;
-            definition.name = definitionName(parsed);
             if (parsed.kind == ClassKind::structural) {
                 definition.flags |= DS_EFFECTIVE_CLASS;
             } else if (parsed.kind == ClassKind::auxiliary) {
                 definition.flags |= DS_AUXILIARY_CLASS;
             }
+            // Each list sized once: it never moves its names while growing.
+            definition.lists[SUPERCLASSES].reserve(parsed.superiors.size());
+            definition.lists[MANDATORY].reserve(parsed.must.size());
+            definition.lists[OPT].reserve(parsed.may.size());
             for (const std::string& superior : parsed.superiors) {
                 definition.lists[SUPERCLASSES].push_back(resolveClass(superior));
             }
@@ -563,7 +712,7 @@ class Converter {
     Descriptions* consumed_;
     OidMacros macros_;
     std::vector<ParsedClass> classes_;
-    std::vector<ParsedAttr> attrs_;
+    std::vector<KeptAttr> attrs_;
     // By the same index as attrs_: the syntax and matching rule, numbered
     // from 1 into the tables below (0: none).
     struct AttrFacts {

@@ -485,5 +485,58 @@ TEST(Conversion, FirstFailureOfAKindIsReportedAndEntriesCarryOver) {
     EXPECT_EQ(out.entries, in.entries);
 }
 
+// Many definitions, so that references resolve through full tables and the
+// classes near both ends of the list are converted like those between:
+// every reference form, and each definition keeps its own name afterwards.
+TEST(Conversion, ManyReferencesResolveAndDefinitionsKeepTheirNames) {
+    constexpr std::size_t kClasses = 150;
+    const auto attrName = [](std::size_t i) {
+        return i % 7 == 0 ? "1.1." + std::to_string(i) : "attr" + std::to_string(i);
+    };
+    const auto upper = [](std::string text) {
+        for (char& c : text) {
+            c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+        return text;
+    };
+    Names attrs;
+    for (std::size_t i = 0; i < 3 * kClasses; ++i) {
+        const std::string oid = "1.1." + std::to_string(i);
+        attrs.push_back(i % 7 == 0 ? "( " + oid + " )"
+                                   : "( " + oid + " NAME '" + attrName(i) + "' )");
+    }
+    Names classes;
+    for (std::size_t j = 0; j < kClasses; ++j) {
+        // The last class refers back to the first, the others to the one before.
+        const std::size_t superior = j == 0 ? kClasses - 1 : j - 1;
+        std::string text = "( 2.2." + std::to_string(j) + " NAME 'class" + std::to_string(j) +
+                           "' SUP CLASS" + std::to_string(superior);
+        text += " MUST ( " + upper(attrName(3 * j)) + " $ 1.1." + std::to_string(3 * j + 1) + " )";
+        text += " MAY ( A:" + std::to_string(3 * j + 2) + " $ missing" + std::to_string(j) + " ) )";
+        classes.push_back(text);
+    }
+    Descriptions in;
+    in.attributeTypes = described(attrs);
+    in.objectClasses = described(classes);
+    in.oidMacros = {{"A", "1.1"}};
+    const SchemaContent out = convertDescriptions(std::move(in));
+    ASSERT_EQ(out.attrs.code, 0) << out.attrs.diagnostic;
+    ASSERT_EQ(out.classes.code, 0) << out.classes.diagnostic;
+    ASSERT_EQ(out.attrs.definitions.size(), 3 * kClasses);
+    for (std::size_t i = 0; i < out.attrs.definitions.size(); ++i) {
+        EXPECT_EQ(out.attrs.definitions[i].name, attrName(i));
+    }
+    ASSERT_EQ(out.classes.definitions.size(), kClasses);
+    for (std::size_t j = 0; j < kClasses; ++j) {
+        const ClassDefinition& definition = out.classes.definitions[j];
+        const std::size_t superior = j == 0 ? kClasses - 1 : j - 1;
+        EXPECT_EQ(definition.name, "class" + std::to_string(j));
+        EXPECT_EQ(definition.lists[SUPERCLASSES], (Names{"class" + std::to_string(superior)}));
+        EXPECT_EQ(definition.lists[MANDATORY], (Names{attrName(3 * j), attrName(3 * j + 1)}));
+        EXPECT_EQ(definition.lists[OPT],
+                  (Names{attrName(3 * j + 2), "missing" + std::to_string(j)}));
+    }
+}
+
 }  // namespace
 }  // namespace dsclient
