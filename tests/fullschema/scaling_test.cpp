@@ -1,61 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <string>
 
 #include "fullschema/comparison.h"
 #include "sampleschema.h"
+#include "support/allocationcount.h"
 
-// Every allocation of the test program is counted, with its size: how the
-// work of reading and comparing grows with the schema, without timing
-// anything. A step that walks all definitions for each one shows in the
-// bytes when it keeps anything, and in the count when it builds names.
-namespace {
-std::atomic<std::size_t> allocations{0};
-std::atomic<std::size_t> allocatedBytes{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-    ++allocations;
-    allocatedBytes += size;
-    if (void* memory = std::malloc(size == 0 ? 1 : size)) {
-        return memory;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-// Replaced as well, as a sanitizer's own versions would not pair with ours.
-void* operator new(std::size_t size, const std::nothrow_t& /*tag*/) noexcept {
-    ++allocations;
-    allocatedBytes += size;
-    return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
-}
-void operator delete(void* memory, const std::nothrow_t& /*tag*/) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory, const std::nothrow_t& /*tag*/) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, std::size_t /*size*/) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory, std::size_t /*size*/) noexcept {
-    std::free(memory);
-}
-
+// How the work of reading and comparing grows with the schema, counted in
+// allocations and bytes.
 namespace {
 
 using fullschema::Kind;
@@ -95,27 +47,21 @@ sample::Definitions generated(std::size_t types, bool changed) {
     return all;
 }
 
-struct Work {
-    std::size_t allocations;
-    std::size_t bytes;
-};
-
-Work workToCompare(std::size_t types) {
+AllocationCount workToCompare(std::size_t types) {
     sample::Definitions a = generated(types, false);
     sample::Definitions b = generated(types, true);
-    const std::size_t before = allocations;
-    const std::size_t bytesBefore = allocatedBytes;
+    const AllocationCount before = allocationsSoFar();
     const auto comparison = fullschema::compareSchemas(sample::schema(std::move(a)),
                                                        sample::schema(std::move(b)), true);
     EXPECT_GT(comparison.differences.size(), types / 7);
-    return {allocations - before, allocatedBytes - bytesBefore};
+    return allocationsSince(before);
 }
 
 }  // namespace
 
 TEST(Scaling, FourTimesTheDefinitionsTakeAboutFourTimesTheWork) {
-    const Work small = workToCompare(2000);
-    const Work large = workToCompare(8000);
+    const AllocationCount small = workToCompare(2000);
+    const AllocationCount large = workToCompare(8000);
     // Anything quadratic would take sixteen times as much.
     EXPECT_GT(large.allocations, 3 * small.allocations);
     EXPECT_LT(large.allocations, 5 * small.allocations);

@@ -7,60 +7,14 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
-#include <new>
 #include <string>
 
 #include "dscontext/dsclient.h"
 #include "dscontext/dscontext.h"
 #include "schema/schema.h"
+#include "support/allocationcount.h"
 #include "support/tempdir.h"
-
-namespace {
-std::atomic<std::size_t> allocations{0};
-std::atomic<std::size_t> allocatedBytes{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-    ++allocations;
-    allocatedBytes += size;
-    if (void* memory = std::malloc(size == 0 ? 1 : size)) {
-        return memory;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-// Replaced as well, as a sanitizer's own versions would not pair with ours.
-void* operator new(std::size_t size, const std::nothrow_t& /*tag*/) noexcept {
-    ++allocations;
-    allocatedBytes += size;
-    return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
-}
-void operator delete(void* memory, const std::nothrow_t& /*tag*/) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory, const std::nothrow_t& /*tag*/) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, std::size_t /*size*/) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory, std::size_t /*size*/) noexcept {
-    std::free(memory);
-}
 
 namespace {
 
@@ -162,8 +116,7 @@ Work workToRead(const std::string& file) {
     Schema schema;
     schema.whirly = 0;
     const std::string name = "file:" + file;
-    const std::size_t before = allocations;
-    const std::size_t bytesBefore = allocatedBytes;
+    const AllocationCount before = allocationsSoFar();
     std::uint32_t start = 0;
     std::uint32_t conn = 0;
     EXPECT_EQ(QXGetDefaultConnectionID(&start), 0);
@@ -172,8 +125,8 @@ Work workToRead(const std::string& file) {
     EXPECT_EQ(schema.readClassDefs(conn, context), 1);
     EXPECT_EQ(schema.readAttrDefs(conn, context), 1);
     QXCCCloseConn(conn);
-    return {allocations - before, allocatedBytes - bytesBefore, schema.classDef.count(),
-            schema.attrDef.count()};
+    const AllocationCount work = allocationsSince(before);
+    return {work.allocations, work.bytes, schema.classDef.count(), schema.attrDef.count()};
 }
 
 TEST(SourceScaling, FourTimesTheDefinitionsTakeAboutFourTimesTheWork) {
