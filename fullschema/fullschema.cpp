@@ -1,5 +1,9 @@
 #include "fullschema/fullschema.h"
 
+#include <cstdint>
+#include <new>
+#include <vector>
+
 #include "fullschema/nameindex.h"
 #include "toollib/namecompare.h"
 
@@ -68,10 +72,16 @@ void forEachReference(Kind kind, Definition&& definition, Visit&& visit) {
 }  // namespace
 
 // The first definition of each NAME and of each OID, by kind. A slot's
-// key is the place of the NAME in the definition's list.
+// key is where its text starts in `keys`.
 struct FullSchema::Index {
     std::array<NameIndex, kindCount> names;
     std::array<NameIndex, kindCount> oids;
+    // The text of every key, each its length then its bytes, side by side.
+    // A hit reads its key here, one place a few times smaller than the
+    // definitions, and not through the definition's start and the fields
+    // before it. The index keeps its own copy as copies of the schema share
+    // the index but not the definitions.
+    std::vector<char> keys;
     // What each reference names, in the order of resolvedReferences, and
     // where each definition's references begin (one place more than there
     // are definitions).
@@ -81,30 +91,51 @@ struct FullSchema::Index {
 
 namespace {
 
-struct NameOf {
-    const DefinitionStore& list;
+struct KeyOf {
+    const std::vector<char>& keys;
     std::string_view operator()(const NameIndex::Slot& slot) const {
-        return list.names(slot.definition)[slot.key];
+        const char* at = keys.data() + slot.key;
+        std::size_t length = 0;
+        for (unsigned shift = 0;; shift += 7) {
+            const auto byte = static_cast<unsigned char>(*at++);
+            length |= static_cast<std::size_t>(byte & 0x7FU) << shift;
+            if ((byte & 0x80U) == 0) {
+                return {at, length};
+            }
+        }
     }
 };
 
-struct OidOf {
-    const DefinitionStore& list;
-    std::string_view operator()(const NameIndex::Slot& slot) const {
-        return list.oid(slot.definition);
+// Adds `text` as a key of `definition`, its bytes dropped again when an
+// equal key was there first.
+void addKey(NameIndex& index, std::vector<char>& keys, std::string_view text,
+            std::size_t definition) {
+    const std::size_t start = keys.size();
+    if (start > UINT32_MAX - 16 || text.size() > UINT32_MAX - start - 16) {
+        throw std::bad_alloc();
     }
-};
+    auto left = static_cast<std::uint32_t>(text.size());
+    while (left >= 0x80U) {
+        keys.push_back(static_cast<char>((left & 0x7FU) | 0x80U));
+        left >>= 7U;
+    }
+    keys.push_back(static_cast<char>(left));
+    keys.insert(keys.end(), text.begin(), text.end());
+    if (!index.add(text, definition, static_cast<std::uint32_t>(start), KeyOf{keys}).second) {
+        keys.resize(start);
+    }
+}
 
-std::uint32_t lookUp(const NameIndex& names, const NameIndex& oids, const DefinitionStore& list,
+std::uint32_t lookUp(const NameIndex& names, const NameIndex& oids, const std::vector<char>& keys,
                      std::string_view reference) {
-    if (list.empty() || reference.empty()) {
+    if (reference.empty()) {
         return FullSchema::noDefinition;
     }
     const std::uint32_t hash = NameIndex::hashOf(reference);
-    if (const auto* found = names.find(reference, hash, NameOf{list})) {
+    if (const auto* found = names.find(reference, hash, KeyOf{keys})) {
         return found->definition;
     }
-    if (const auto* found = oids.find(reference, hash, OidOf{list})) {
+    if (const auto* found = oids.find(reference, hash, KeyOf{keys})) {
         return found->definition;
     }
     return FullSchema::noDefinition;
@@ -146,15 +177,16 @@ void FullSchema::build(const schemadesc::OidMacros& macros) {
             names.reserve(list.size());
         }
         for (std::size_t at = 0; at < list.size(); ++at) {
-            oids.add(list.oid(at), at, 0, OidOf{list});
+            addKey(oids, index->keys, list.oid(at), at);
             if (resolvedByName(kind)) {
-                std::uint32_t name = 0;
                 for (const std::string_view text : list.names(at)) {
-                    names.add(text, at, name++, NameOf{list});
+                    addKey(names, index->keys, text, at);
                 }
             }
         }
     }
+    index->keys.shrink_to_fit();
+    const std::vector<char>& keys = index->keys;
     // Names are looked up before expanding: a macro that shares its name
     // with a definition does not hide the definition. A numeric OID names
     // no macro, and most references are one or a NAME. What each comes to
@@ -172,29 +204,31 @@ void FullSchema::build(const schemadesc::OidMacros& macros) {
             const auto resolveOne = [&](Kind target, std::string_view reference) {
                 const NameIndex& names = index->names[kindIndex(target)];
                 const NameIndex& oids = index->oids[kindIndex(target)];
-                const DefinitionStore& list = definitions_[kindIndex(target)];
                 const std::size_t here = place++;
                 if (reference.empty()) {
                     resolved.push_back(noDefinition);
                     return;
                 }
                 const std::uint32_t hash = NameIndex::hashOf(reference);
-                if (const auto* found = names.find(reference, hash, NameOf{list})) {
+                if (const auto* found = names.find(reference, hash, KeyOf{keys})) {
                     resolved.push_back(found->definition);
                     return;
                 }
                 if (reference.front() < '0' || reference.front() > '9') {
                     std::string text = macros.expand(std::string(reference));
                     if (text != reference) {
-                        resolved.push_back(lookUp(names, oids, list, text));
+                        resolved.push_back(lookUp(names, oids, keys, text));
                         expansions.emplace_back(here, std::move(text));
                         return;
                     }
                 }
-                const auto* found = oids.find(reference, hash, OidOf{list});
+                const auto* found = oids.find(reference, hash, KeyOf{keys});
                 resolved.push_back(found != nullptr ? found->definition : noDefinition);
             };
-            forEachReference(kind, store.view(at), resolveOne);
+            // The references of types and rules all come before their
+            // fields past SYNTAX, which stay unread.
+            const bool leadingOnly = kind == Kind::attributeTypes || kind == Kind::matchingRules;
+            forEachReference(kind, leadingOnly ? store.leading(at) : store.view(at), resolveOne);
             if (expansions.empty()) {
                 continue;
             }
@@ -232,9 +266,8 @@ std::optional<std::size_t> FullSchema::resolve(Kind kind, std::string_view refer
     if (!index_ || reference.empty()) {
         return std::nullopt;
     }
-    const std::uint32_t found =
-        lookUp(index_->names[kindIndex(kind)], index_->oids[kindIndex(kind)],
-               definitions_[kindIndex(kind)], reference);
+    const std::uint32_t found = lookUp(index_->names[kindIndex(kind)],
+                                       index_->oids[kindIndex(kind)], index_->keys, reference);
     if (found == noDefinition) {
         return std::nullopt;
     }
