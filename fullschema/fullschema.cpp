@@ -1,5 +1,6 @@
 #include "fullschema/fullschema.h"
 
+#include <array>
 #include <cstdint>
 #include <new>
 #include <vector>
@@ -191,44 +192,79 @@ void FullSchema::build(const schemadesc::OidMacros& macros) {
     // with a definition does not hide the definition. A numeric OID names
     // no macro, and most references are one or a NAME. What each comes to
     // is kept, as the comparison asks for every reference of every pair.
+    //
+    // Most references name a definition anywhere in a large table, and each
+    // look-up waits for its slot and then for its key. The references of the
+    // definitions two and one ahead have their slots and keys fetched while
+    // this one's are compared, so the waits overlap.
+    struct Pending {
+        Kind target;
+        std::string_view reference;
+        std::uint32_t hash;
+    };
+    const auto tableOf = [&index](Kind target) -> const NameIndex& {
+        return resolvedByName(target) ? index->names[kindIndex(target)]
+                                      : index->oids[kindIndex(target)];
+    };
+    std::array<std::vector<Pending>, 3> ahead;
     std::vector<std::pair<std::size_t, std::string>> expansions;  // by place
     for (const Kind kind : schemadesc::allKinds) {
         DefinitionStore& store = definitions_[kindIndex(kind)];
         auto& resolved = index->resolved[kindIndex(kind)];
         auto& first = index->firstResolved[kindIndex(kind)];
         first.reserve(store.size() + 1);
+        // The references of types and rules all come before their fields
+        // past SYNTAX, which stay unread.
+        const bool leadingOnly = kind == Kind::attributeTypes || kind == Kind::matchingRules;
+        const auto gather = [&](std::size_t at, std::vector<Pending>& pending) {
+            pending.clear();
+            if (at >= store.size()) {
+                return;
+            }
+            forEachReference(kind, leadingOnly ? store.leading(at) : store.view(at),
+                             [&](Kind target, std::string_view reference) {
+                                 const std::uint32_t hash =
+                                     reference.empty() ? 0 : NameIndex::hashOf(reference);
+                                 pending.push_back({target, reference, hash});
+                                 tableOf(target).prefetch(hash);
+                             });
+        };
+        gather(0, ahead[0]);
+        gather(1, ahead[1]);
         for (std::size_t at = 0; at < store.size(); ++at) {
+            gather(at + 2, ahead[(at + 2) % 3]);
+            for (const Pending& next : ahead[(at + 1) % 3]) {
+                tableOf(next.target).prefetchKey(next.hash, [&keys](const NameIndex::Slot& slot) {
+                    return keys.data() + slot.key;
+                });
+            }
             first.push_back(resolved.size());
             expansions.clear();
             std::size_t place = 0;
-            const auto resolveOne = [&](Kind target, std::string_view reference) {
-                const NameIndex& names = index->names[kindIndex(target)];
-                const NameIndex& oids = index->oids[kindIndex(target)];
+            for (const Pending& pending : ahead[at % 3]) {
+                const NameIndex& names = index->names[kindIndex(pending.target)];
+                const NameIndex& oids = index->oids[kindIndex(pending.target)];
+                const std::string_view reference = pending.reference;
                 const std::size_t here = place++;
                 if (reference.empty()) {
                     resolved.push_back(noDefinition);
-                    return;
+                    continue;
                 }
-                const std::uint32_t hash = NameIndex::hashOf(reference);
-                if (const auto* found = names.find(reference, hash, KeyOf{keys})) {
+                if (const auto* found = names.find(reference, pending.hash, KeyOf{keys})) {
                     resolved.push_back(found->definition);
-                    return;
+                    continue;
                 }
                 if (reference.front() < '0' || reference.front() > '9') {
                     std::string text = macros.expand(std::string(reference));
                     if (text != reference) {
                         resolved.push_back(lookUp(names, oids, keys, text));
                         expansions.emplace_back(here, std::move(text));
-                        return;
+                        continue;
                     }
                 }
-                const auto* found = oids.find(reference, hash, KeyOf{keys});
+                const auto* found = oids.find(reference, pending.hash, KeyOf{keys});
                 resolved.push_back(found != nullptr ? found->definition : noDefinition);
-            };
-            // The references of types and rules all come before their
-            // fields past SYNTAX, which stay unread.
-            const bool leadingOnly = kind == Kind::attributeTypes || kind == Kind::matchingRules;
-            forEachReference(kind, leadingOnly ? store.leading(at) : store.view(at), resolveOne);
+            }
             if (expansions.empty()) {
                 continue;
             }

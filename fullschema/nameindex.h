@@ -61,6 +61,30 @@ class NameIndex {
         return at == missing ? nullptr : &slots_[at];
     }
 
+    // Starts reading the slot where a look-up of `hash` begins, so that
+    // look-ups issued a little later overlap their waits for memory.
+    void prefetch(std::uint32_t hash) const {
+        if (count_ != 0) {
+            __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+        }
+    }
+
+    // Once prefetch's slot has arrived: starts reading the key of the first
+    // slot of the same hash, whose bytes `whereOf(slot)` gives.
+    template <class WhereOf>
+    void prefetchKey(std::uint32_t hash, const WhereOf& whereOf) const {
+        if (count_ == 0) {
+            return;
+        }
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t at = hash & mask; slots_[at].definition != none; at = (at + 1) & mask) {
+            if (slots_[at].hash == hash) {
+                __builtin_prefetch(whereOf(slots_[at]));
+                return;
+            }
+        }
+    }
+
     // Adds the key unless an equal one is held, whose slot then stays as it
     // is (the first in source order wins). The slot, and whether it is new.
     template <class KeyOf>
