@@ -72,12 +72,13 @@ void forEachReference(Kind kind, Definition&& definition, Visit&& visit) {
 
 }  // namespace
 
-// The first definition of each NAME and of each OID, by kind. A slot's
-// key is where its text starts in `keys`.
+// The first definition of each NAME and of each OID, by kind. A NAME
+// slot's key is where its text starts in `keys`; an OID is read from its
+// definition.
 struct FullSchema::Index {
     std::array<NameIndex, kindCount> names;
     std::array<NameIndex, kindCount> oids;
-    // The text of every key, each its length then its bytes, side by side.
+    // The text of every NAME key, each its length then its bytes, side by side.
     // A hit reads its key here, one place a few times smaller than the
     // definitions, and not through the definition's start and the fields
     // before it. The index keeps its own copy as copies of the schema share
@@ -109,7 +110,7 @@ struct KeyOf {
 
 // Adds `text` as a key of `definition`, its bytes dropped again when an
 // equal key was there first.
-void addKey(NameIndex& index, std::vector<char>& keys, std::string_view text,
+void addKey(NameIndex& index, std::vector<char>& keys, std::string_view text, std::uint32_t hash,
             std::size_t definition) {
     const std::size_t start = keys.size();
     if (start > UINT32_MAX - 16 || text.size() > UINT32_MAX - start - 16) {
@@ -122,13 +123,20 @@ void addKey(NameIndex& index, std::vector<char>& keys, std::string_view text,
     }
     keys.push_back(static_cast<char>(left));
     keys.insert(keys.end(), text.begin(), text.end());
-    if (!index.add(text, definition, static_cast<std::uint32_t>(start), KeyOf{keys}).second) {
+    if (!index.add(text, hash, definition, static_cast<std::uint32_t>(start), KeyOf{keys}).second) {
         keys.resize(start);
     }
 }
 
+struct OidOf {
+    const DefinitionStore& list;
+    std::string_view operator()(const NameIndex::Slot& slot) const {
+        return list.oid(slot.definition);
+    }
+};
+
 std::uint32_t lookUp(const NameIndex& names, const NameIndex& oids, const std::vector<char>& keys,
-                     std::string_view reference) {
+                     const DefinitionStore& list, std::string_view reference) {
     if (reference.empty()) {
         return FullSchema::noDefinition;
     }
@@ -136,7 +144,7 @@ std::uint32_t lookUp(const NameIndex& names, const NameIndex& oids, const std::v
     if (const auto* found = names.find(reference, hash, KeyOf{keys})) {
         return found->definition;
     }
-    if (const auto* found = oids.find(reference, hash, KeyOf{keys})) {
+    if (const auto* found = oids.find(reference, hash, OidOf{list})) {
         return found->definition;
     }
     return FullSchema::noDefinition;
@@ -169,24 +177,71 @@ FullSchema::FullSchema(std::array<DefinitionStore, kindCount> definitions,
 
 void FullSchema::build(const schemadesc::OidMacros& macros) {
     auto index = std::make_shared<Index>();
+    // Each key's place in the table is random: its slot is fetched some
+    // keys ahead of adding it. The NAMEs are copied once, into room for all.
+    const auto lengthBytes = [](std::size_t length) {
+        std::size_t bytes = 1;
+        for (; length >= 0x80U; length >>= 7U) {
+            ++bytes;
+        }
+        return bytes;
+    };
+    std::size_t keyBytes = 0;
     for (const Kind kind : schemadesc::allKinds) {
         const DefinitionStore& list = definitions_[kindIndex(kind)];
-        NameIndex& names = index->names[kindIndex(kind)];
-        NameIndex& oids = index->oids[kindIndex(kind)];
-        oids.reserve(list.size());
-        if (resolvedByName(kind)) {
-            names.reserve(list.size());
-        }
         for (std::size_t at = 0; at < list.size(); ++at) {
-            addKey(oids, index->keys, list.oid(at), at);
             if (resolvedByName(kind)) {
                 for (const std::string_view text : list.names(at)) {
-                    addKey(names, index->keys, text, at);
+                    keyBytes += lengthBytes(text.size()) + text.size();
                 }
             }
         }
     }
-    index->keys.shrink_to_fit();
+    index->keys.reserve(keyBytes);
+    constexpr std::size_t kAhead = 16;
+    std::vector<std::uint32_t> oidHashes;
+    std::vector<std::uint32_t> nameHashes;
+    for (const Kind kind : schemadesc::allKinds) {
+        const DefinitionStore& list = definitions_[kindIndex(kind)];
+        NameIndex& names = index->names[kindIndex(kind)];
+        NameIndex& oids = index->oids[kindIndex(kind)];
+        oidHashes.clear();
+        nameHashes.clear();
+        oidHashes.reserve(list.size());
+        for (std::size_t at = 0; at < list.size(); ++at) {
+            oidHashes.push_back(NameIndex::hashOf(list.oid(at)));
+            if (resolvedByName(kind)) {
+                for (const std::string_view text : list.names(at)) {
+                    nameHashes.push_back(NameIndex::hashOf(text));
+                }
+            }
+        }
+        oids.reserve(oidHashes.size());
+        if (resolvedByName(kind)) {
+            names.reserve(nameHashes.size());
+        }
+        std::size_t oid = 0;
+        std::size_t name = 0;
+        for (std::size_t at = 0; at < list.size(); ++at) {
+            if (oid + kAhead < oidHashes.size()) {
+                oids.prefetch(oidHashes[oid + kAhead]);
+            }
+            oids.add(list.oid(at), oidHashes[oid++], at, 0, OidOf{list});
+            if (resolvedByName(kind)) {
+                for (const std::string_view text : list.names(at)) {
+                    if (name + kAhead < nameHashes.size()) {
+                        names.prefetch(nameHashes[name + kAhead]);
+                    }
+                    addKey(names, index->keys, text, nameHashes[name++], at);
+                }
+            }
+        }
+    }
+    // Keys dropped as repeated leave room that is given back only when it
+    // is worth a copy.
+    if (index->keys.capacity() - index->keys.size() > index->keys.size() / 8) {
+        index->keys.shrink_to_fit();
+    }
     const std::vector<char>& keys = index->keys;
     // Names are looked up before expanding: a macro that shares its name
     // with a definition does not hide the definition. A numeric OID names
@@ -233,10 +288,14 @@ void FullSchema::build(const schemadesc::OidMacros& macros) {
         gather(1, ahead[1]);
         for (std::size_t at = 0; at < store.size(); ++at) {
             gather(at + 2, ahead[(at + 2) % 3]);
+            // OIDs are looked up in tables small enough to stay cached.
             for (const Pending& next : ahead[(at + 1) % 3]) {
-                tableOf(next.target).prefetchKey(next.hash, [&keys](const NameIndex::Slot& slot) {
-                    return keys.data() + slot.key;
-                });
+                if (!resolvedByName(next.target)) {
+                    continue;
+                }
+                index->names[kindIndex(next.target)].prefetchKey(
+                    next.hash,
+                    [&keys](const NameIndex::Slot& slot) { return keys.data() + slot.key; });
             }
             first.push_back(resolved.size());
             expansions.clear();
@@ -257,12 +316,14 @@ void FullSchema::build(const schemadesc::OidMacros& macros) {
                 if (reference.front() < '0' || reference.front() > '9') {
                     std::string text = macros.expand(std::string(reference));
                     if (text != reference) {
-                        resolved.push_back(lookUp(names, oids, keys, text));
+                        resolved.push_back(lookUp(names, oids, keys,
+                                                  definitions_[kindIndex(pending.target)], text));
                         expansions.emplace_back(here, std::move(text));
                         continue;
                     }
                 }
-                const auto* found = oids.find(reference, pending.hash, KeyOf{keys});
+                const auto* found = oids.find(reference, pending.hash,
+                                              OidOf{definitions_[kindIndex(pending.target)]});
                 resolved.push_back(found != nullptr ? found->definition : noDefinition);
             }
             if (expansions.empty()) {
@@ -302,8 +363,9 @@ std::optional<std::size_t> FullSchema::resolve(Kind kind, std::string_view refer
     if (!index_ || reference.empty()) {
         return std::nullopt;
     }
-    const std::uint32_t found = lookUp(index_->names[kindIndex(kind)],
-                                       index_->oids[kindIndex(kind)], index_->keys, reference);
+    const std::uint32_t found =
+        lookUp(index_->names[kindIndex(kind)], index_->oids[kindIndex(kind)], index_->keys,
+               definitions_[kindIndex(kind)], reference);
     if (found == noDefinition) {
         return std::nullopt;
     }

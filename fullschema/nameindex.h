@@ -64,7 +64,7 @@ class NameIndex {
     // Starts reading the slot where a look-up of `hash` begins, so that
     // look-ups issued a little later overlap their waits for memory.
     void prefetch(std::uint32_t hash) const {
-        if (count_ != 0) {
+        if (!slots_.empty()) {
             __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
         }
     }
@@ -90,13 +90,19 @@ class NameIndex {
     template <class KeyOf>
     std::pair<Slot*, bool> add(std::string_view text, std::size_t definition, std::uint32_t key,
                                const KeyOf& keyOf) {
+        return add(text, hashOf(text), definition, key, keyOf);
+    }
+
+    // The same, `text` hashed already (by hashOf).
+    template <class KeyOf>
+    std::pair<Slot*, bool> add(std::string_view text, std::uint32_t hash, std::size_t definition,
+                               std::uint32_t key, const KeyOf& keyOf) {
         if (definition >= none) {
             throw std::bad_alloc();
         }
         if (2 * (count_ + 1) > slots_.size()) {
             rehash(slots_.empty() ? 16 : 2 * slots_.size());
         }
-        const std::uint32_t hash = hashOf(text);
         Slot& slot = slots_[place(text, hash, keyOf)];
         if (slot.definition != none) {
             return {&slot, false};
