@@ -14,9 +14,11 @@ std::array<Pairing, kindCount> pairAll(const FullSchema& a, const FullSchema& b)
 }
 
 std::array<std::vector<Source>, inheritedCount> allSources(const FullSchema& schema) {
-    return {
-        effectiveSources(schema, Inherited::syntax), effectiveSources(schema, Inherited::equality),
-        effectiveSources(schema, Inherited::ordering), effectiveSources(schema, Inherited::substr)};
+    const std::vector<std::uint8_t> own = ownFields(schema);
+    return {effectiveSources(schema, Inherited::syntax, own),
+            effectiveSources(schema, Inherited::equality, own),
+            effectiveSources(schema, Inherited::ordering, own),
+            effectiveSources(schema, Inherited::substr, own)};
 }
 
 }  // namespace

@@ -32,8 +32,31 @@ std::string_view ownValue(const DefinitionView& attribute, Inherited field) {
     return attribute.syntax;
 }
 
-std::vector<Source> effectiveSources(const FullSchema& schema, Inherited field) {
+std::vector<std::uint8_t> ownFields(const FullSchema& schema) {
     const auto& attributes = schema.definitions(Kind::attributeTypes);
+    std::vector<std::uint8_t> own(attributes.size(), 0);
+    for (std::size_t at = 0; at < attributes.size(); ++at) {
+        const DefinitionView attribute = attributes.leading(at);
+        std::uint8_t bits = attribute.superiors.empty() ? 0 : ownSuperior;
+        for (const Inherited field :
+             {Inherited::syntax, Inherited::equality, Inherited::ordering, Inherited::substr}) {
+            if (!ownValue(attribute, field).empty()) {
+                bits |= static_cast<std::uint8_t>(1U << static_cast<unsigned>(field));
+            }
+        }
+        own[at] = bits;
+    }
+    return own;
+}
+
+std::vector<Source> effectiveSources(const FullSchema& schema, Inherited field) {
+    return effectiveSources(schema, field, ownFields(schema));
+}
+
+std::vector<Source> effectiveSources(const FullSchema& schema, Inherited field,
+                                     const std::vector<std::uint8_t>& own) {
+    const auto& attributes = schema.definitions(Kind::attributeTypes);
+    const auto fieldBit = static_cast<std::uint8_t>(1U << static_cast<unsigned>(field));
     enum class State : std::uint8_t { unseen, onPath, done };
     std::vector<State> states(attributes.size(), State::unseen);
     std::vector<Source> sources(attributes.size());
@@ -50,12 +73,11 @@ std::vector<Source> effectiveSources(const FullSchema& schema, Inherited field) 
             }
             states[at] = State::onPath;
             path.push_back(at);
-            const DefinitionView attribute = attributes.leading(at);
-            if (!ownValue(attribute, field).empty()) {
+            if ((own[at] & fieldBit) != 0) {
                 found = Source{true, at};
                 break;
             }
-            if (attribute.superiors.empty()) {
+            if ((own[at] & ownSuperior) == 0) {
                 break;
             }
             // An attribute type's references begin with its SUP.

@@ -32,6 +32,15 @@ struct Source {
 // Each chain is walked once, however many types share it.
 std::vector<Source> effectiveSources(const FullSchema& schema, Inherited field);
 
+// What each attribute type of `schema` holds itself, by index: a bit for
+// each Inherited field it has a value of (1 << field) and one for a SUP
+// (ownSuperior). Read once, for the walks of every field.
+inline constexpr std::uint8_t ownSuperior = 1U << 4U;
+std::vector<std::uint8_t> ownFields(const FullSchema& schema);
+// effectiveSources, from ownFields(schema).
+std::vector<Source> effectiveSources(const FullSchema& schema, Inherited field,
+                                     const std::vector<std::uint8_t>& own);
+
 // The superclasses of object classes, through every level.
 class SuperclassWalk {
   public:

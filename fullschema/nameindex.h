@@ -61,18 +61,48 @@ class NameIndex {
         return at == missing ? nullptr : &slots_[at];
     }
 
+    // Starts reading the slot where a look-up of `hash` begins, so that
+    // look-ups issued a little later overlap their waits for memory.
+    void prefetch(std::uint32_t hash) const {
+        if (!slots_.empty()) {
+            __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+        }
+    }
+
+    // Once prefetch's slot has arrived: starts reading the key of the first
+    // slot of the same hash, whose bytes `whereOf(slot)` gives.
+    template <class WhereOf>
+    void prefetchKey(std::uint32_t hash, const WhereOf& whereOf) const {
+        if (count_ == 0) {
+            return;
+        }
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t at = hash & mask; slots_[at].definition != none; at = (at + 1) & mask) {
+            if (slots_[at].hash == hash) {
+                __builtin_prefetch(whereOf(slots_[at]));
+                return;
+            }
+        }
+    }
+
     // Adds the key unless an equal one is held, whose slot then stays as it
     // is (the first in source order wins). The slot, and whether it is new.
     template <class KeyOf>
     std::pair<Slot*, bool> add(std::string_view text, std::size_t definition, std::uint32_t key,
                                const KeyOf& keyOf) {
+        return add(text, hashOf(text), definition, key, keyOf);
+    }
+
+    // The same, `text` hashed already (by hashOf).
+    template <class KeyOf>
+    std::pair<Slot*, bool> add(std::string_view text, std::uint32_t hash, std::size_t definition,
+                               std::uint32_t key, const KeyOf& keyOf) {
         if (definition >= none) {
             throw std::bad_alloc();
         }
         if (2 * (count_ + 1) > slots_.size()) {
             rehash(slots_.empty() ? 16 : 2 * slots_.size());
         }
-        const std::uint32_t hash = hashOf(text);
         Slot& slot = slots_[place(text, hash, keyOf)];
         if (slot.definition != none) {
             return {&slot, false};

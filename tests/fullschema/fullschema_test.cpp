@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "fullschema/fields.h"
 #include "sampleschema.h"
 
 using fullschema::Field;
+using fullschema::FullDefinition;
 using fullschema::Kind;
 using fullschema::Value;
 
@@ -34,6 +37,61 @@ TEST(FullSchema, ResolvesByNameThenOidWithinItsKind) {
     }
     EXPECT_EQ(schema.size(), 24U);
     EXPECT_EQ(fullschema::FullSchema().resolve(Kind::attributeTypes, "cn"), std::nullopt);
+}
+
+// Enough definitions that look-ups run ahead of the ones they finish; NAMEs
+// repeated (the first keeps them) and longer than a one-byte length. A copy
+// must still resolve once the schema it was copied from is gone.
+TEST(FullSchema, ResolvesManyDefinitionsInACopyThatOutlivesItsSource) {
+    sample::Definitions all;
+    const std::string longName(300, 'x');
+    auto& types = sample::of(all, Kind::attributeTypes);
+    for (int at = 0; at < 400; ++at) {
+        FullDefinition type{.oid = "1.9." + std::to_string(at),
+                            .names = {"type" + std::to_string(at)}};
+        if (at % 100 == 7) {
+            type.names.push_back(longName);  // held by 7 only
+        }
+        if (at == 250) {
+            type.names.push_back("TYPE3");  // type 3's already
+        }
+        types.push_back(std::move(type));
+    }
+    auto& classes = sample::of(all, Kind::objectClasses);
+    for (int at = 0; at < 50; ++at) {
+        classes.push_back({.oid = "1.8." + std::to_string(at),
+                           .names = {"class" + std::to_string(at)},
+                           .superiors = {at == 0 ? "absent" : "class" + std::to_string(at - 1)},
+                           .must = {"type" + std::to_string(8 * at), "1.9." + std::to_string(at)},
+                           .may = {longName, "type3", "nowhere"}});
+    }
+    std::optional<fullschema::FullSchema> source = sample::schema(all);
+    const fullschema::FullSchema copy = *source;
+    source.reset();
+    constexpr std::uint32_t none = fullschema::FullSchema::noDefinition;
+    struct Case {
+        Kind kind;
+        std::string reference;
+        std::optional<std::size_t> index;
+    };
+    const Case cases[] = {
+        {Kind::attributeTypes, "TYPE399", 399},
+        {Kind::attributeTypes, "1.9.123", 123},
+        {Kind::attributeTypes, longName, 7},
+        {Kind::attributeTypes, "type3", 3},
+        {Kind::attributeTypes, "type400", std::nullopt},
+        {Kind::objectClasses, "Class49", 49},
+        {Kind::objectClasses, "type1", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(copy.resolve(c.kind, c.reference), c.index) << c.reference;
+    }
+    for (std::uint32_t at = 0; at < 50; ++at) {
+        const std::vector<std::uint32_t> expected = {
+            at == 0 ? none : at - 1, 8 * at, at, 7, 3, none};
+        const auto resolved = copy.resolvedReferences(Kind::objectClasses, at);
+        EXPECT_EQ(std::vector<std::uint32_t>(resolved.begin(), resolved.end()), expected) << at;
+    }
 }
 
 TEST(FullSchema, ExpandsMacrosOnlyWhereNoNameMatches) {
