@@ -2,6 +2,7 @@
 
 #include <ldap.h>
 
+#include <atomic>
 #include <charconv>
 #include <mutex>
 #include <optional>
@@ -40,8 +41,23 @@ std::recursive_mutex& captureMutex() {
     return mutex;
 }
 
+// The log function and debug level libldap had before the first capture.
+// Another thread may test the raised level just before a capture puts it
+// back and log just after: so the capture's log function stays installed,
+// and passes a line it does not capture on only when the level outside
+// captures would have logged it at all.
+std::atomic<BER_LOG_PRINT_FN> outsidePrint{ber_error_print};
+std::atomic<int> outsideLevel{0};
+
 void keepTlsLines(const char* text) {
-    if (activeCapture == nullptr || text == nullptr) {
+    if (text == nullptr) {
+        return;
+    }
+    if (activeCapture == nullptr) {
+        const BER_LOG_PRINT_FN print = outsidePrint.load();
+        if (outsideLevel.load() != 0 && print != nullptr) {
+            print(text);
+        }
         return;
     }
     std::string_view rest(text);
@@ -62,16 +78,21 @@ class LogCapture {
     explicit LogCapture(std::vector<std::string>& lines)
         : lock_(captureMutex()), outer_(activeCapture) {
         ldap_get_option(nullptr, LDAP_OPT_DEBUG_LEVEL, &level_);
-        ber_get_option(nullptr, LBER_OPT_LOG_PRINT_FN, &print_);
+        static std::once_flag installed;
+        std::call_once(installed, [this] {
+            BER_LOG_PRINT_FN print = ber_error_print;
+            ber_get_option(nullptr, LBER_OPT_LOG_PRINT_FN, &print);
+            outsidePrint = print;
+            outsideLevel = level_;
+            ber_set_option(nullptr, LBER_OPT_LOG_PRINT_FN, reinterpret_cast<void*>(&keepTlsLines));
+        });
         activeCapture = &lines;
-        ber_set_option(nullptr, LBER_OPT_LOG_PRINT_FN, reinterpret_cast<void*>(&keepTlsLines));
         // The cause of a certificate that does not verify is logged at
         // trace level; the other TLS causes at every level.
         ldap_set_option(nullptr, LDAP_OPT_DEBUG_LEVEL, &traceLevel);
     }
     ~LogCapture() {
         ldap_set_option(nullptr, LDAP_OPT_DEBUG_LEVEL, &level_);
-        ber_set_option(nullptr, LBER_OPT_LOG_PRINT_FN, reinterpret_cast<void*>(print_));
         activeCapture = outer_;
     }
     LogCapture(const LogCapture&) = delete;
@@ -81,8 +102,6 @@ class LogCapture {
     std::lock_guard<std::recursive_mutex> lock_;
     std::vector<std::string>* outer_;
     int level_ = 0;
-    // libldap's own default, should it not say which function it has.
-    BER_LOG_PRINT_FN print_ = ber_error_print;
 };
 
 bool startsWith(std::string_view text, std::string_view prefix) {
