@@ -3,9 +3,10 @@
 // whole descriptions, into the full model. Beyond running clean under the
 // sanitizers: a schema compared with itself has no difference, not even a
 // cosmetic one; its listing reads back and lists to the same bytes; where
-// no two definitions of a kind share an OID (pairing then follows source
-// order, which the listing changes), the listing compares equal to the
-// schema; and the report and JSON writers take any comparison.
+// no two definitions of a kind share an OID or a NAME (pairing and the
+// reading of references then follow source order, which the listing
+// changes), the listing compares equal to the schema; and the report and
+// JSON writers take any comparison.
 
 #include <unistd.h>
 
@@ -88,16 +89,25 @@ std::optional<fullschema::FullSchema> readWhole(const fs::path& file) {
     return schema;
 }
 
-bool oidsUnique(const fullschema::FullSchema& schema) {
+std::string folded(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+bool identitiesUnique(const fullschema::FullSchema& schema) {
     for (const schemadesc::Kind kind : schemadesc::allKinds) {
-        std::set<std::string> seen;
+        std::set<std::string> oids;
+        std::set<std::string> names;
         for (const auto& definition : schema.definitions(kind)) {
-            std::string key = definition.oid;
-            for (char& c : key) {
-                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            }
-            if (!seen.insert(key).second) {
+            if (!oids.insert(folded(definition.oid)).second) {
                 return false;
+            }
+            for (const std::string& name : definition.names) {
+                if (!names.insert(folded(name)).second) {
+                    return false;
+                }
             }
         }
     }
@@ -133,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(again.has_value(), "the listing does not read back", listing);
     check(listingOf(*again) == listing, "the listing lists otherwise", listing);
     const fullschema::Comparison saving = fullschema::compareSchemas(*schema, *again, true);
-    check(!oidsUnique(*schema) || saving.differences.empty(), "the listing differs", listing);
+    check(!identitiesUnique(*schema) || saving.differences.empty(), "the listing differs", listing);
 
     const fullschema::Comparison withNothing =
         fullschema::compareSchemas(*schema, fullschema::FullSchema(), true);
