@@ -26,6 +26,11 @@ constexpr int mmapMaxDefault = 65536;
 void keepFreedMemory() {
     mallopt(M_MMAP_THRESHOLD, largestKept);
     mallopt(M_TRIM_THRESHOLD, trimThreshold);
+    // No fast bins: every request for a large block first merged all the
+    // small pieces freed into them, and a reader frees a hundred thousand
+    // small pieces between two large arrays. The per-thread cache still
+    // serves the small ones without a lock.
+    mallopt(M_MXFAST, 0);
 }
 
 void reserveHeap(std::uint64_t bytes) {
