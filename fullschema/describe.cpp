@@ -51,10 +51,25 @@ void appendOidList(std::string& out, const std::vector<std::string>& values,
     out += " )";
 }
 
+// A definition's OID as written, or quoted when it was quoted in its source
+// around what a bare one cannot hold: written bare it would read back as
+// another OID followed by words that do not parse.
+void appendOid(std::string& out, const std::string& oid) {
+    if (oid.find_first_of(" \t\n\r()${") == std::string::npos) {
+        out += oid;
+    } else {
+        appendQuoted(out, oid);
+    }
+}
+
 void appendField(std::string& out, schemadesc::Kind kind, const Field& field) {
     const std::string& keyword = field.keyword;
     const Value& value = field.value;
-    if (keyword == "OID" || keyword == "KIND") {
+    if (keyword == "OID") {
+        appendOid(out, value.text);
+        return;
+    }
+    if (keyword == "KIND") {
         out += value.text;
         return;
     }

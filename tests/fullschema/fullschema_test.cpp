@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "fullschema/describe.h"
 #include "fullschema/fields.h"
 #include "sampleschema.h"
+#include "toollib/schemadesc/descriptionparser.h"
 
 using fullschema::Field;
 using fullschema::FullDefinition;
@@ -154,4 +156,20 @@ TEST(Fields, RankPutsExtensionsLast) {
               fullschema::fieldRank(Kind::objectClasses, "MUST"));
     EXPECT_EQ(fullschema::fieldRank(Kind::nameForms, "X-ORIGIN"), 7U);
     EXPECT_EQ(fullschema::fieldRank(Kind::ldapSyntaxes, "NAME"), 2U);
+}
+
+// A definition's own OID reads back from its description as it was read:
+// bare, or quoted where its source quoted it around a blank, a parenthesis
+// or a dollar sign.
+TEST(Describe, DefinitionsReadBackWithTheirOwnOid) {
+    const schemadesc::OidMacros noMacros({});
+    for (const std::string oid : {"1.2.3", "site:1", "a b", "x(y)", "p$q", "t\tu"}) {
+        FullDefinition definition;
+        definition.oid = oid;
+        definition.names = {"a"};
+        const std::string text = fullschema::describe(Kind::attributeTypes, definition);
+        const auto back = schemadesc::parseFull(Kind::attributeTypes, text, noMacros);
+        ASSERT_TRUE(back.has_value()) << text;
+        EXPECT_EQ(back->oid, oid) << text;
+    }
 }

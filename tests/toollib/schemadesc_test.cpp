@@ -259,8 +259,6 @@ TEST(ParseFull, TextsThatDoNotParse) {
         {Kind::matchingRuleUse, "( 1.2.3 NAME 'u' )", "a rule use without APPLIES"},
         {Kind::attributeTypes, "( 1.2.3 NAME 'a' NAME 'b' )", "a repeated field"},
         {Kind::attributeTypes, "( DESC 'nameless' )", "neither OID nor NAME"},
-        {Kind::attributeTypes, "( 'x y' NAME 'a' )", "a quoted OID with a blank"},
-        {Kind::objectClasses, "( '1.2(3' NAME 'c' )", "a quoted OID with a parenthesis"},
         {Kind::attributeTypes, "( 1.2.3 NAME 'a' SYNTAX NoSuch:15 )", "an unexpanded syntax"},
         {Kind::attributeTypes, "( 1.2.3 NAME 'a' SYNTAX 1.2.3{x} )", "a bound that is no number"},
         {Kind::objectClasses, "( 2.1 NAME '' )", "an empty NAME"},

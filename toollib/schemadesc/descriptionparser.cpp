@@ -247,20 +247,6 @@ bool hasNul(const std::string& text) {
     return text.find('\0') != std::string::npos;
 }
 
-bool hasUnlistableOid(std::string_view text) {
-    const auto token = findOidToken(text);
-    if (!token || !token->quoted) {
-        return false;
-    }
-    const std::string_view oid = text.substr(token->begin, token->end - token->begin);
-    for (const char c : oid) {
-        if (isBlank(c) || c == '(' || c == ')' || c == '$' || c == '{') {
-            return true;
-        }
-    }
-    return false;
-}
-
 // libldap's description parsers can step one byte past the terminating NUL
 // of a malformed description (a stray byte inside an OID, for one) and go on
 // reading whatever follows in memory. The text they are given ends in a run

@@ -30,11 +30,6 @@ bool isNumericOid(std::string_view oid);
 // A description with a NUL byte in it would reach libldap cut short.
 bool hasNul(const std::string& text);
 
-// A quoted definition OID holding what an unquoted one cannot (a blank, a
-// parenthesis, `$` or `{`): taken as written, it would be listed as a
-// description that no longer reads, so such a text does not parse.
-bool hasUnlistableOid(std::string_view text);
-
 // The text made safe for libldap's parsers (see the definition).
 std::string forParser(std::string text);
 
@@ -67,7 +62,7 @@ LdapPtr<T, Free> parsedBy(const std::string& text) {
 // with a NUL byte or one libldap rejects.
 template <class T, T* (*Parse)(const char*, int*, const char**, unsigned), void (*Free)(T*)>
 LdapPtr<T, Free> parsedWithOid(const std::string& text, const OidMacros& macros) {
-    if (hasNul(text) || hasUnlistableOid(text)) {
+    if (hasNul(text)) {
         return nullptr;
     }
     return parsedBy<T, Parse, Free>(withExpandedOid(text, macros));
