@@ -34,11 +34,22 @@ void appendQuotedList(std::string& out, const std::vector<std::string>& values) 
     out += " )";
 }
 
+// An OID or a name as libldap gave it: bare, or quoted when its source
+// quoted it around what a bare one cannot hold. Written bare, it would read
+// back as another OID or name followed by words that do not parse.
+void appendOid(std::string& out, const std::string& oid) {
+    if (oid.find_first_of(" \t\n\r()${") == std::string::npos) {
+        out += oid;
+    } else {
+        appendQuoted(out, oid);
+    }
+}
+
 // a or ( a $ b ) for references; a structure rule's ids as ( 1 2 ).
 void appendOidList(std::string& out, const std::vector<std::string>& values,
                    std::string_view separator) {
     if (values.size() == 1) {
-        out += values.front();
+        appendOid(out, values.front());
         return;
     }
     out += "( ";
@@ -46,20 +57,9 @@ void appendOidList(std::string& out, const std::vector<std::string>& values,
         if (i > 0) {
             out += separator;
         }
-        out += values[i];
+        appendOid(out, values[i]);
     }
     out += " )";
-}
-
-// A definition's OID as written, or quoted when it was quoted in its source
-// around what a bare one cannot hold: written bare it would read back as
-// another OID followed by words that do not parse.
-void appendOid(std::string& out, const std::string& oid) {
-    if (oid.find_first_of(" \t\n\r()${") == std::string::npos) {
-        out += oid;
-    } else {
-        appendQuoted(out, oid);
-    }
 }
 
 void appendField(std::string& out, schemadesc::Kind kind, const Field& field) {
@@ -85,8 +85,11 @@ void appendField(std::string& out, schemadesc::Kind kind, const Field& field) {
     } else if (value.type == Value::Type::list) {
         const bool ruleIds = kind == schemadesc::Kind::dITStructureRules;
         appendOidList(out, value.list, ruleIds ? " " : " $ ");
-    } else {
+    } else if (keyword == "SYNTAX") {
+        // A numeric OID, with its length bound in braces.
         out += value.text;
+    } else {
+        appendOid(out, value.text);
     }
 }
 

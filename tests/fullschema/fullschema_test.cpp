@@ -158,18 +158,28 @@ TEST(Fields, RankPutsExtensionsLast) {
     EXPECT_EQ(fullschema::fieldRank(Kind::ldapSyntaxes, "NAME"), 2U);
 }
 
-// A definition's own OID reads back from its description as it was read:
-// bare, or quoted where its source quoted it around a blank, a parenthesis
-// or a dollar sign.
-TEST(Describe, DefinitionsReadBackWithTheirOwnOid) {
+// OIDs and references read back from a description as they were read:
+// bare, or quoted where their source quoted them around a blank, a
+// parenthesis or a dollar sign (libldap takes such a quoted OID, and a
+// quoted SUP of a class, but no other quoted reference).
+TEST(Describe, OidsAndReferencesReadBackAsTheyWereRead) {
     const schemadesc::OidMacros noMacros({});
     for (const std::string oid : {"1.2.3", "site:1", "a b", "x(y)", "p$q", "t\tu"}) {
-        FullDefinition definition;
-        definition.oid = oid;
-        definition.names = {"a"};
-        const std::string text = fullschema::describe(Kind::attributeTypes, definition);
-        const auto back = schemadesc::parseFull(Kind::attributeTypes, text, noMacros);
-        ASSERT_TRUE(back.has_value()) << text;
-        EXPECT_EQ(back->oid, oid) << text;
+        FullDefinition attr;
+        attr.oid = oid;
+        attr.names = {"a"};
+        attr.syntax = "1.3.6.1.4.1.1466.115.121.1.15";
+        attr.syntaxLength = 64;
+        FullDefinition objectClass;
+        objectClass.oid = oid;
+        objectClass.superiors = {oid};
+        for (const auto& [kind, definition] :
+             {std::pair(Kind::attributeTypes, attr), std::pair(Kind::objectClasses, objectClass)}) {
+            const std::string text = fullschema::describe(kind, definition);
+            const auto back = schemadesc::parseFull(kind, text, noMacros);
+            ASSERT_TRUE(back.has_value()) << text;
+            EXPECT_EQ(fullschema::describe(kind, *back), text);
+            EXPECT_EQ(back->oid, oid) << text;
+        }
     }
 }
