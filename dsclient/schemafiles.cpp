@@ -325,6 +325,7 @@ std::int32_t takeLdifValue(const std::string& file, std::size_t line, const Pars
     for (const Family& candidate : kFamilies) {
         if (namesEqual(type, candidate.attribute)) {
             family = &candidate;
+            break;
         }
     }
     if (family == nullptr) {

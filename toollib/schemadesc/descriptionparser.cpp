@@ -251,14 +251,17 @@ bool hasNul(const std::string& text) {
 // of a malformed description (a stray byte inside an OID, for one) and go on
 // reading whatever follows in memory. The text they are given ends in a run
 // of NUL bytes, so that such a step reads another end of the text.
-std::string forParser(std::string text) {
+std::string forParser(std::string_view text) {
     constexpr std::size_t endRun = 16;
-    text.append(endRun, '\0');
-    return text;
+    std::string padded;
+    padded.reserve(text.size() + endRun);
+    padded.append(text);
+    padded.append(endRun, '\0');
+    return padded;
 }
 
 std::string withExpandedOid(const std::string& text, const OidMacros& macros) {
-    return forParser(expandedOid(text, macros));
+    return macros.empty() ? forParser(text) : forParser(expandedOid(text, macros));
 }
 
 std::string definitionOid(const char* parsed, std::string_view text, const OidMacros& macros) {
@@ -268,7 +271,7 @@ std::string definitionOid(const char* parsed, std::string_view text, const OidMa
             oid = std::string(text.substr(token->begin, token->end - token->begin));
         }
     }
-    return macros.expand(oid);
+    return macros.expand(std::move(oid));
 }
 
 bool hasUsableNames(const std::vector<std::string>& names, const std::string& oid) {
@@ -316,7 +319,10 @@ OidMacros::OidMacros(const std::vector<std::pair<std::string, std::string>>& mac
     }
 }
 
-std::string OidMacros::expand(const std::string& text) const {
+std::string OidMacros::expand(std::string text) const {
+    if (values_.empty()) {
+        return text;
+    }
     std::string current = text;
     for (int depth = 0; depth < kMaxMacroDepth; ++depth) {
         if (current.empty() || isDigit(current.front())) {

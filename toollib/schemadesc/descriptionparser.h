@@ -26,7 +26,9 @@ class OidMacros {
 
     // `text` with a leading macro name replaced by its value, over and over;
     // unchanged when it names no macro or the macros loop.
-    std::string expand(const std::string& text) const;
+    std::string expand(std::string text) const;
+
+    bool empty() const { return values_.empty(); }
 
   private:
     std::unordered_map<std::string, std::string> values_;

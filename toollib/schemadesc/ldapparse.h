@@ -31,7 +31,7 @@ bool isNumericOid(std::string_view oid);
 bool hasNul(const std::string& text);
 
 // The text made safe for libldap's parsers (see the definition).
-std::string forParser(std::string text);
+std::string forParser(std::string_view text);
 
 // The same, with an unquoted macro OID of the definition expanded first,
 // for the kinds whose OID libldap accepts only in numeric form.
