@@ -79,6 +79,7 @@ std::optional<fullschema::FullSchema> readSource(ServerState& server, int i,
         return std::nullopt;
     }
     updateMsg(typedName + ": Connecting");
+    readyHeapForSchemaFile(typedName);
     if (!attachServer(server, i, upperName, typedName)) {
         failure = server.failure;
         return std::nullopt;

@@ -71,24 +71,6 @@ bool isListWord(const std::string& upperWord) {
     return !hasServerScheme(upperWord) && containsName(upperWord, ".lst");
 }
 
-// A local schema file is built into as many small pieces as a reference
-// file of the same schema, and more for a while (its text, what the library
-// makes of it, the model): its heap is readied the same way, for three times
-// its size. A folder, or a name that is no file, leaves the heap as it is.
-void readyHeapForSchemaFile(const std::string& typedName) {
-    std::string path = typedName;
-    if (startsWithName(path, "file:")) {
-        path.erase(0, 5);
-        if (path.rfind("//", 0) == 0) {
-            path.erase(0, 2);
-        }
-    }
-    struct stat status {};
-    if (stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
-        reserveHeap(3 * static_cast<std::uint64_t>(status.st_size));
-    }
-}
-
 int invocation(int argc, char** argv, Run& run);
 
 // The place in argv that the list word `listArg` came from: the first word

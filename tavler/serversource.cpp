@@ -1,7 +1,11 @@
 #include "tavler/serversource.h"
 
+#include <sys/stat.h>
+
 #include "dscontext/dsclient.h"
 #include "dscontext/errorline.h"
+#include "toollib/heapmemory.h"
+#include "toollib/namecompare.h"
 
 bool hasServerScheme(const std::string& word) {
     return QXNameHasSourceScheme(word.c_str()) == 1;
@@ -45,5 +49,19 @@ void closeServers(const ServerState& state) {
         if (state.closeConn[i]) {
             QXCCCloseConn(state.connHandle[i]);
         }
+    }
+}
+
+void readyHeapForSchemaFile(const std::string& typedName) {
+    std::string path = typedName;
+    if (startsWithName(path, "file:")) {
+        path.erase(0, 5);
+        if (path.rfind("//", 0) == 0) {
+            path.erase(0, 2);
+        }
+    }
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+        reserveHeap(3 * static_cast<std::uint64_t>(status.st_size));
     }
 }

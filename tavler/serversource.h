@@ -35,3 +35,9 @@ bool attachServer(ServerState& state, int i, const std::string& shownName,
 
 // Closes, position 0 first, the connections this invocation opened itself.
 void closeServers(const ServerState& state);
+
+// A local schema file is built into as many small pieces as a reference
+// file of the same schema, and more for a while (its text, what the library
+// makes of it, the model): its heap is readied the same way, for three times
+// its size. A folder, or a name that is no file, leaves the heap as it is.
+void readyHeapForSchemaFile(const std::string& typedName);
