@@ -429,8 +429,8 @@ static_assert(QX_DESC_LDAP_SYNTAX == static_cast<int>(schemadesc::Kind::ldapSynt
               static_cast<std::size_t>(QX_DESC_OID_MACRO) == schemadesc::kindCount);
 
 // The descriptions of each kind, in the order of the QX_DESC_ kinds.
-std::array<const std::vector<dsclient::Description>*, schemadesc::kindCount> descriptionKinds(
-    const dsclient::Descriptions& d) {
+std::array<std::vector<dsclient::Description>*, schemadesc::kindCount> descriptionKinds(
+    dsclient::Descriptions& d) {
     return {&d.ldapSyntaxes,  &d.matchingRules, &d.matchingRuleUse, &d.attributeTypes,
             &d.objectClasses, &d.contentRules,  &d.structureRules,  &d.nameForms};
 }
@@ -459,11 +459,16 @@ std::int32_t handOutDescriptions(Context& ctx, QXDescriptionSink sink, void* use
         return code;
     }
     ctx.answered = answering;
+    // Each text is freed once the sink has taken it: the sink keeps its own
+    // copy, and two copies of a large schema need not live together.
     const auto kinds = descriptionKinds(held);
     for (std::uint32_t kind = 0; kind < kinds.size(); ++kind) {
-        for (const dsclient::Description& d : *kinds[kind]) {
+        for (dsclient::Description& d : *kinds[kind]) {
             sink(user, kind, d.text.c_str(), d.text.size(), d.origin.c_str());
+            std::string().swap(d.text);
+            std::string().swap(d.origin);
         }
+        std::vector<dsclient::Description>().swap(*kinds[kind]);
     }
     for (std::size_t i = 0; i < held.oidMacros.size(); ++i) {
         const auto& [name, value] = held.oidMacros[i];
