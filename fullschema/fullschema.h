@@ -53,6 +53,9 @@ class CollectedText {
 
     void add(std::size_t kind, std::string_view text, std::string_view origin);
     void addMacro(std::string name, std::string value);
+    // The descriptions of `kind` are no longer needed: they are dropped, and
+    // every block left with none that is still needed is freed.
+    void doneWith(std::size_t kind);
 
     const std::vector<Description>& kind(std::size_t index) const { return kinds_.at(index); }
     const std::vector<std::pair<std::string, std::string>>& macros() const { return macros_; }
@@ -62,6 +65,10 @@ class CollectedText {
     std::vector<std::pair<std::string, std::string>> macros_;
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t used_ = 0;  // of the last block
+    // By block: how many of its descriptions are still needed.
+    std::vector<std::size_t> pending_;
+    // By kind: the blocks its descriptions are in, and how many in each.
+    std::array<std::vector<std::pair<std::size_t, std::size_t>>, kindCount> kindBlocks_;
 };
 
 class FullSchema {
@@ -111,6 +118,8 @@ class FullSchema {
 // "ORIGIN: attribute type does not parse: EXCERPT" in `diagnostic`, for the
 // first description that does not parse.
 std::optional<FullSchema> readFullSchema(const SourceText& text, std::string& diagnostic);
-std::optional<FullSchema> readFullSchema(const CollectedText& text, std::string& diagnostic);
+// The same; each kind's texts are freed once that kind is parsed, so that a
+// large source's texts and its definitions do not all live together.
+std::optional<FullSchema> readFullSchema(CollectedText& text, std::string& diagnostic);
 
 }  // namespace fullschema

@@ -57,9 +57,10 @@ std::string_view originOf(const CollectedText::Description& description) {
     return description.originView();
 }
 
-// `descriptionsOf(kind)` gives each kind's descriptions in source order.
-template <typename DescriptionsOf>
-std::optional<FullSchema> readAll(const DescriptionsOf& descriptionsOf,
+// `descriptionsOf(kind)` gives each kind's descriptions in source order;
+// `parsed(kind)` is called once they have all been parsed.
+template <typename DescriptionsOf, typename Parsed>
+std::optional<FullSchema> readAll(const DescriptionsOf& descriptionsOf, const Parsed& parsedAll,
                                   const std::vector<std::pair<std::string, std::string>>& macroList,
                                   std::string& diagnostic) {
     const schemadesc::OidMacros macros(macroList);
@@ -88,6 +89,7 @@ std::optional<FullSchema> readAll(const DescriptionsOf& descriptionsOf,
             }
             parsed.add(*definition);
         }
+        parsedAll(kind);
     }
     return FullSchema(std::move(definitions), macros);
 }
@@ -99,17 +101,37 @@ void CollectedText::add(std::size_t kind, std::string_view text, std::string_vie
     if (text.size() > UINT32_MAX || origin.size() > UINT32_MAX) {
         throw std::bad_alloc();
     }
-    if (blocks_.empty() || used_ + size > kBlockSize) {
+    if (blocks_.empty() || !blocks_.back() || used_ + size > kBlockSize) {
         // A description longer than a block gets a block of its own.
         blocks_.push_back(std::make_unique_for_overwrite<char[]>(std::max(size, kBlockSize)));
+        pending_.push_back(0);
         used_ = 0;
     }
+    std::vector<Description>& descriptions = kinds_.at(kind);
     char* at = blocks_.back().get() + used_;
+    descriptions.push_back(
+        {at, static_cast<std::uint32_t>(text.size()), static_cast<std::uint32_t>(origin.size())});
     std::copy(text.begin(), text.end(), at);
     std::copy(origin.begin(), origin.end(), at + text.size());
     used_ += size;
-    kinds_.at(kind).push_back(
-        {at, static_cast<std::uint32_t>(text.size()), static_cast<std::uint32_t>(origin.size())});
+    const std::size_t block = blocks_.size() - 1;
+    ++pending_[block];
+    std::vector<std::pair<std::size_t, std::size_t>>& runs = kindBlocks_[kind];
+    if (runs.empty() || runs.back().first != block) {
+        runs.emplace_back(block, 0);
+    }
+    ++runs.back().second;
+}
+
+void CollectedText::doneWith(std::size_t kind) {
+    for (const auto& [block, count] : kindBlocks_.at(kind)) {
+        pending_[block] -= count;
+        if (pending_[block] == 0) {
+            blocks_[block].reset();
+        }
+    }
+    kindBlocks_[kind].clear();
+    std::vector<Description>().swap(kinds_[kind]);
 }
 
 void CollectedText::addMacro(std::string name, std::string value) {
@@ -119,13 +141,14 @@ void CollectedText::addMacro(std::string name, std::string value) {
 std::optional<FullSchema> readFullSchema(const SourceText& text, std::string& diagnostic) {
     return readAll(
         [&text](Kind kind) -> const auto& { return text.kinds[schemadesc::kindIndex(kind)]; },
-        text.macros, diagnostic);
+        [](Kind) {}, text.macros, diagnostic);
 }
 
-std::optional<FullSchema> readFullSchema(const CollectedText& text, std::string& diagnostic) {
+std::optional<FullSchema> readFullSchema(CollectedText& text, std::string& diagnostic) {
     return readAll(
         [&text](Kind kind) -> const auto& { return text.kind(schemadesc::kindIndex(kind)); },
-        text.macros(), diagnostic);
+        [&text](Kind kind) { text.doneWith(schemadesc::kindIndex(kind)); }, text.macros(),
+        diagnostic);
 }
 
 }  // namespace fullschema

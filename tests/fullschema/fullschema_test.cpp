@@ -183,3 +183,29 @@ TEST(Describe, OidsAndReferencesReadBackAsTheyWereRead) {
         }
     }
 }
+
+// A kind's texts can be dropped once parsed while the kinds that share its
+// blocks still read whole (the sanitizer build would see a block freed too
+// early); descriptions too long for a block get their own.
+TEST(CollectedText, DroppingAKindKeepsTheOthersWhole) {
+    fullschema::CollectedText text;
+    const auto textOf = [](std::size_t i) {
+        return std::string(i % 701 == 0 ? 5'000'000 : 3'000, static_cast<char>('a' + i % 26));
+    };
+    constexpr std::size_t kCount = 4'000;
+    for (std::size_t i = 0; i < kCount; ++i) {
+        text.add(i % 2 == 0 ? 3 : 4, textOf(i), "f:" + std::to_string(i));
+    }
+    text.doneWith(3);
+    EXPECT_TRUE(text.kind(3).empty());
+    ASSERT_EQ(text.kind(4).size(), kCount / 2);
+    for (std::size_t k = 0; k < kCount / 2; ++k) {
+        const std::size_t i = 2 * k + 1;
+        EXPECT_EQ(text.kind(4)[k].textView(), textOf(i));
+        EXPECT_EQ(text.kind(4)[k].originView(), "f:" + std::to_string(i));
+    }
+    text.add(3, "( 1.2 )", "g:1");
+    EXPECT_EQ(text.kind(3).at(0).textView(), "( 1.2 )");
+    text.doneWith(4);
+    text.doneWith(3);
+}
