@@ -93,17 +93,44 @@ void appendField(std::string& out, schemadesc::Kind kind, const Field& field) {
     }
 }
 
+// The list a kind cannot be without. libldap takes it empty, "( )", and a
+// description that leaves it out would not read back.
+std::string_view requiredList(schemadesc::Kind kind) {
+    switch (kind) {
+        case schemadesc::Kind::matchingRuleUse:
+            return "APPLIES";
+        case schemadesc::Kind::nameForms:
+            return "MUST";
+        default:
+            return {};
+    }
+}
+
 }  // namespace
 
 std::string describe(schemadesc::Kind kind, const schemadesc::FullDefinition& definition) {
+    const std::string_view required = requiredList(kind);
+    bool requiredWritten = required.empty();
+    const auto writeEmptyRequired = [&](std::string& out) {
+        out += required;
+        out += " ( ) ";
+        requiredWritten = true;
+    };
     std::string out = "( ";
     for (const Field& field : fieldsOf(kind, definition)) {
         // A definition that libldap took without an OID has only its NAME.
         if (field.keyword == "OID" && field.value.text.empty()) {
             continue;
         }
+        if (!requiredWritten && fieldRank(kind, field.keyword) > fieldRank(kind, required)) {
+            writeEmptyRequired(out);
+        }
+        requiredWritten = requiredWritten || field.keyword == required;
         appendField(out, kind, field);
         out += ' ';
+    }
+    if (!requiredWritten) {
+        writeEmptyRequired(out);
     }
     out += ')';
     return out;

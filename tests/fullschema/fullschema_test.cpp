@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fullschema/describe.h"
@@ -161,7 +162,8 @@ TEST(Fields, RankPutsExtensionsLast) {
 // OIDs and references read back from a description as they were read:
 // bare, or quoted where their source quoted them around a blank, a
 // parenthesis or a dollar sign (libldap takes such a quoted OID, and a
-// quoted SUP of a class, but no other quoted reference).
+// quoted SUP of a class, but no other quoted reference); a list a kind
+// requires reads back even when it was given empty.
 TEST(Describe, OidsAndReferencesReadBackAsTheyWereRead) {
     const schemadesc::OidMacros noMacros({});
     for (const std::string oid : {"1.2.3", "site:1", "a b", "x(y)", "p$q", "t\tu"}) {
@@ -208,4 +210,25 @@ TEST(CollectedText, DroppingAKindKeepsTheOthersWhole) {
     EXPECT_EQ(text.kind(3).at(0).textView(), "( 1.2 )");
     text.doneWith(4);
     text.doneWith(3);
+}
+
+TEST(Describe, RequiredListsGivenEmptyReadBack) {
+    const schemadesc::OidMacros noMacros({});
+    FullDefinition ruleUse;
+    ruleUse.oid = "2.5.13.2";
+    ruleUse.names = {"caseIgnoreMatch"};
+    FullDefinition nameForm;
+    nameForm.oid = "1.2.3";
+    nameForm.objectClass = "person";
+    nameForm.may = {"ou"};
+    for (const auto& [kind, definition, want] :
+         {std::tuple(Kind::matchingRuleUse, ruleUse,
+                     "( 2.5.13.2 NAME 'caseIgnoreMatch' APPLIES ( ) )"),
+          std::tuple(Kind::nameForms, nameForm, "( 1.2.3 OC person MUST ( ) MAY ou )")}) {
+        const std::string text = fullschema::describe(kind, definition);
+        EXPECT_EQ(text, want);
+        const auto back = schemadesc::parseFull(kind, text, noMacros);
+        ASSERT_TRUE(back.has_value()) << text;
+        EXPECT_EQ(fullschema::describe(kind, *back), text);
+    }
 }
