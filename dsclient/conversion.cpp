@@ -200,7 +200,7 @@ class DefinitionIndex {
         }
     }
 
-    std::optional<std::size_t> find(const std::string& reference) const {
+    std::optional<std::size_t> find(std::string_view reference) const {
         if (reference.empty()) {
             return std::nullopt;
         }
@@ -215,12 +215,12 @@ class DefinitionIndex {
         if (isDigit(reference.front())) {
             return std::nullopt;
         }
-        return byOid_.find(macros_.expand(reference));
+        return byOid_.find(macros_.expand(std::string(reference)));
     }
 
     // The name the definition `reference` finds is known by, or the
     // reference itself; the same search as find.
-    const std::string& resolve(const std::string& reference) const {
+    std::string_view resolve(std::string_view reference) const {
         if (reference.empty()) {
             return reference;
         }
@@ -233,13 +233,13 @@ class DefinitionIndex {
         if (isDigit(reference.front())) {
             return reference;
         }
-        const std::string* found = byOid_.resolve(macros_.expand(reference));
-        return found != nullptr ? *found : reference;
+        const std::string* found = byOid_.resolve(macros_.expand(std::string(reference)));
+        return found != nullptr ? std::string_view(*found) : reference;
     }
 
     // Most references are names: their slots first, then their texts.
-    void prefetchSlot(const std::string& reference) const { byName_.prefetchSlot(reference); }
-    void prefetchName(const std::string& reference) const { byName_.prefetchName(reference); }
+    void prefetchSlot(std::string_view reference) const { byName_.prefetchSlot(reference); }
+    void prefetchName(std::string_view reference) const { byName_.prefetchName(reference); }
 
   private:
     const OidMacros& macros_;
@@ -269,9 +269,8 @@ class ListOnce {
   public:
     explicit ListOnce(ClassList list) : list_(list) {}
 
-    void add(std::vector<ClassDefinition>& definitions, std::size_t owner,
-             const std::string& name) {
-        if (seen_[owner].insert(std::string_view(name)).second) {
+    void add(std::vector<ClassDefinition>& definitions, std::size_t owner, std::string_view name) {
+        if (seen_[owner].insert(name).second) {
             definitions[owner].lists[list_].push_back(name);
         }
     }
@@ -353,6 +352,33 @@ struct KeptAttr {
     AttrUsage usage = AttrUsage::userApplications;
 };
 
+// What of a parsed class the conversion reads after parsing, its lists
+// packed: as strings, the members of twenty thousand classes took more room
+// than all the rest of the parsed schema.
+struct KeptClass {
+    std::string oid;
+    std::vector<std::string> names;
+    ClassKind kind = ClassKind::structural;
+    PackedNames superiors;
+    PackedNames must;
+    PackedNames may;
+};
+
+std::optional<KeptClass> parseAndPackClass(const std::string& text, const OidMacros& macros) {
+    std::optional<ParsedClass> parsed = parseClass(text, macros);
+    if (!parsed) {
+        return std::nullopt;
+    }
+    KeptClass kept;
+    kept.oid = std::move(parsed->oid);
+    kept.names = std::move(parsed->names);
+    kept.kind = parsed->kind;
+    kept.superiors = PackedNames(parsed->superiors);
+    kept.must = PackedNames(parsed->must);
+    kept.may = PackedNames(parsed->may);
+    return kept;
+}
+
 class Converter {
   public:
     // With `consumed` (the same descriptions), each kind's texts are freed
@@ -367,9 +393,11 @@ class Converter {
 
     SchemaContent run() {
         parseAll();
+        // The classes first: their parsed lists go as they are converted,
+        // before the attribute definitions take their room.
+        convertClasses();
         convertAttrs();
         convertSyntaxes();
-        convertClasses();
         // The look-ups are over: each definition takes its name from the
         // parsed one instead of a copy.
         nameAll(classes_, out_.classes.definitions);
@@ -455,7 +483,8 @@ class Converter {
     }
 
     void parseAll() {
-        parseKind(&Descriptions::objectClasses, classes_, out_.classes, "object class", parseClass);
+        parseKind(&Descriptions::objectClasses, classes_, out_.classes, "object class",
+                  parseAndPackClass);
         parseKind(&Descriptions::nameForms, forms_, out_.classes, "name form", parseNameForm);
         parseKind(&Descriptions::structureRules, rules_, out_.classes, "DIT structure rule",
                   parseRule);
@@ -494,34 +523,34 @@ class Converter {
     }
 
     // The name a reference resolves to, or the reference as written.
-    const std::string& resolveClass(const std::string& reference) const {
+    std::string_view resolveClass(std::string_view reference) const {
         return classIndex_.resolve(reference);
     }
 
-    const std::string& resolveAttr(const std::string& reference) const {
+    std::string_view resolveAttr(std::string_view reference) const {
         return attrIndex_.resolve(reference);
     }
 
     // The look-ups of a class's lists, a few classes ahead: the slots of the
     // class two ahead and the names of the class one ahead are asked for
     // before this class's are searched, so that their cache misses overlap.
-    void prefetchSlots(const ParsedClass& parsed) const {
-        for (const std::string& superior : parsed.superiors) {
+    void prefetchSlots(const KeptClass& parsed) const {
+        for (const std::string_view superior : parsed.superiors) {
             classIndex_.prefetchSlot(superior);
         }
         for (const auto* list : {&parsed.must, &parsed.may}) {
-            for (const std::string& attr : *list) {
+            for (const std::string_view attr : *list) {
                 attrIndex_.prefetchSlot(attr);
             }
         }
     }
 
-    void prefetchNames(const ParsedClass& parsed) const {
-        for (const std::string& superior : parsed.superiors) {
+    void prefetchNames(const KeptClass& parsed) const {
+        for (const std::string_view superior : parsed.superiors) {
             classIndex_.prefetchName(superior);
         }
         for (const auto* list : {&parsed.must, &parsed.may}) {
-            for (const std::string& attr : *list) {
+            for (const std::string_view attr : *list) {
                 attrIndex_.prefetchName(attr);
             }
         }
@@ -638,9 +667,26 @@ class Converter {
         return classIndex_.find(forms_[*form].objectClass);
     }
 
+    // The names `references` resolve to, into `list` sized once for them;
+    // `resolved` is room for the look-ups, kept from list to list.
+    static void fillList(PackedNames& list, const PackedNames& references,
+                         const DefinitionIndex& index, std::vector<std::string_view>& resolved) {
+        resolved.clear();
+        std::size_t bytes = 0;
+        for (const std::string_view reference : references) {
+            resolved.push_back(index.resolve(reference));
+            bytes += resolved.back().size();
+        }
+        list.reserve(resolved.size(), bytes);
+        for (const std::string_view name : resolved) {
+            list.push_back(name);
+        }
+    }
+
     void convertClasses() {
         std::vector<ClassDefinition>& definitions = out_.classes.definitions;
         definitions.reserve(classes_.size());
+        std::vector<std::string_view> resolved;
         for (std::size_t i = 0; i < classes_.size(); ++i) {
             if (i + 8 < classes_.size()) {
                 prefetchSlots(classes_[i + 8]);
@@ -648,32 +694,22 @@ class Converter {
             if (i + 4 < classes_.size()) {
                 prefetchNames(classes_[i + 4]);
             }
-            ParsedClass& parsed = classes_[i];
+            KeptClass& parsed = classes_[i];
             ClassDefinition definition;
             if (parsed.kind == ClassKind::structural) {
                 definition.flags |= DS_EFFECTIVE_CLASS;
             } else if (parsed.kind == ClassKind::auxiliary) {
                 definition.flags |= DS_AUXILIARY_CLASS;
             }
-            // Each list sized once: it never moves its names while growing.
-            definition.lists[SUPERCLASSES].reserve(parsed.superiors.size());
-            definition.lists[MANDATORY].reserve(parsed.must.size());
-            definition.lists[OPT].reserve(parsed.may.size());
-            for (const std::string& superior : parsed.superiors) {
-                definition.lists[SUPERCLASSES].push_back(resolveClass(superior));
-            }
-            for (const std::string& attr : parsed.must) {
-                definition.lists[MANDATORY].push_back(resolveAttr(attr));
-            }
-            for (const std::string& attr : parsed.may) {
-                definition.lists[OPT].push_back(resolveAttr(attr));
-            }
+            fillList(definition.lists[SUPERCLASSES], parsed.superiors, classIndex_, resolved);
+            fillList(definition.lists[MANDATORY], parsed.must, attrIndex_, resolved);
+            fillList(definition.lists[OPT], parsed.may, attrIndex_, resolved);
             definitions.push_back(std::move(definition));
             // Only the names and OID of a class are looked for later: its
             // lists go as the converted ones grow.
-            std::vector<std::string>().swap(parsed.superiors);
-            std::vector<std::string>().swap(parsed.must);
-            std::vector<std::string>().swap(parsed.may);
+            parsed.superiors.release();
+            parsed.must.release();
+            parsed.may.release();
         }
         ListOnce namedBy(NAMEDBY);
         for (const ParsedNameForm& form : forms_) {
@@ -711,7 +747,7 @@ class Converter {
     const Descriptions& in_;
     Descriptions* consumed_;
     OidMacros macros_;
-    std::vector<ParsedClass> classes_;
+    std::vector<KeptClass> classes_;
     std::vector<KeptAttr> attrs_;
     // By the same index as attrs_: the syntax and matching rule, numbered
     // from 1 into the tables below (0: none).

@@ -19,7 +19,7 @@ constexpr char itemTag = 'I';
 constexpr char attrTag = 'A';
 constexpr char syntaxTag = 'S';
 
-constexpr std::size_t nameSize(const std::string& name) {
+constexpr std::size_t nameSize(std::string_view name) {
     return 4 + name.size();
 }
 
@@ -35,7 +35,7 @@ void ReplyBuffer::put32(std::uint32_t value) {
     }
 }
 
-void ReplyBuffer::putName(const std::string& name) {
+void ReplyBuffer::putName(std::string_view name) {
     put32(static_cast<std::uint32_t>(name.size()));
     bytes_.insert(bytes_.end(), name.begin(), name.end());
 }
@@ -61,7 +61,7 @@ bool ReplyBuffer::append(const ClassDefinition& def) {
     std::size_t size = 1 + 4 + nameSize(def.name);
     for (const auto& list : def.lists) {
         size += 1 + 4;
-        for (const std::string& item : list) {
+        for (const std::string_view item : list) {
             size += 1 + nameSize(item);
         }
     }
@@ -74,7 +74,7 @@ bool ReplyBuffer::append(const ClassDefinition& def) {
     for (const auto& list : def.lists) {
         putTag(itemCountTag);
         put32(static_cast<std::uint32_t>(list.size()));
-        for (const std::string& item : list) {
+        for (const std::string_view item : list) {
             putTag(itemTag);
             putName(item);
         }

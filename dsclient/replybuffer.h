@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dsclient/sourceschema.h"
@@ -54,7 +55,7 @@ class ReplyBuffer {
   private:
     void putTag(char tag);
     void put32(std::uint32_t value);
-    void putName(const std::string& name);
+    void putName(std::string_view name);
     void countOne();
     bool fits(std::size_t size) const { return bytes_.size() + size <= capacity_; }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "dsclient/packednames.h"
+
 namespace dsclient {
 
 // The five lists of a class, in the order they are handed out: super
@@ -51,7 +53,7 @@ enum SyntaxId : std::uint32_t {
 struct ClassDefinition {
     std::string name;
     std::uint32_t flags = 0;
-    std::array<std::vector<std::string>, classListCount> lists;
+    std::array<PackedNames, classListCount> lists;
 };
 
 struct AttrDefinition {

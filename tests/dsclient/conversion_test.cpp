@@ -300,12 +300,12 @@ TEST(Conversion, ReferencesResolveByNameThenOid) {
     ASSERT_EQ(out.classes.code, 0) << out.classes.diagnostic;
     const ClassDefinition* person = findClass(out, "person");
     ASSERT_NE(person, nullptr);
-    EXPECT_EQ(person->lists[SUPERCLASSES], (Names{"top"}));
-    EXPECT_EQ(person->lists[MANDATORY], (Names{"commonName", "commonName", "sn"}));
-    EXPECT_EQ(person->lists[OPT], (Names{"1.3", "macroed", "macroed", "missing"}));
+    EXPECT_EQ(person->lists[SUPERCLASSES].names(), (Names{"top"}));
+    EXPECT_EQ(person->lists[MANDATORY].names(), (Names{"commonName", "commonName", "sn"}));
+    EXPECT_EQ(person->lists[OPT].names(), (Names{"1.3", "macroed", "macroed", "missing"}));
     const ClassDefinition* child = findClass(out, "child");
     ASSERT_NE(child, nullptr);
-    EXPECT_EQ(child->lists[SUPERCLASSES], (Names{"person", "top", "nothing"}));
+    EXPECT_EQ(child->lists[SUPERCLASSES].names(), (Names{"person", "top", "nothing"}));
     // Both definitions named "top" are listed; references go to the first.
     ASSERT_EQ(out.classes.definitions.size(), 4u);
     EXPECT_EQ(out.classes.definitions[3].name, "top");
@@ -389,8 +389,8 @@ TEST(Conversion, NameFormsAndStructureRules) {
         const ClassDefinition& got = out.classes.definitions[i];
         EXPECT_EQ(got.name, expected[i].name);
         EXPECT_EQ(got.flags, expected[i].flags) << got.name;
-        EXPECT_EQ(got.lists[CONTAINMENT], expected[i].containment) << got.name;
-        EXPECT_EQ(got.lists[NAMEDBY], expected[i].namedBy) << got.name;
+        EXPECT_EQ(got.lists[CONTAINMENT].names(), expected[i].containment) << got.name;
+        EXPECT_EQ(got.lists[NAMEDBY].names(), expected[i].namedBy) << got.name;
     }
 }
 
@@ -531,9 +531,11 @@ TEST(Conversion, ManyReferencesResolveAndDefinitionsKeepTheirNames) {
         const ClassDefinition& definition = out.classes.definitions[j];
         const std::size_t superior = j == 0 ? kClasses - 1 : j - 1;
         EXPECT_EQ(definition.name, "class" + std::to_string(j));
-        EXPECT_EQ(definition.lists[SUPERCLASSES], (Names{"class" + std::to_string(superior)}));
-        EXPECT_EQ(definition.lists[MANDATORY], (Names{attrName(3 * j), attrName(3 * j + 1)}));
-        EXPECT_EQ(definition.lists[OPT],
+        EXPECT_EQ(definition.lists[SUPERCLASSES].names(),
+                  (Names{"class" + std::to_string(superior)}));
+        EXPECT_EQ(definition.lists[MANDATORY].names(),
+                  (Names{attrName(3 * j), attrName(3 * j + 1)}));
+        EXPECT_EQ(definition.lists[OPT].names(),
                   (Names{attrName(3 * j + 2), "missing" + std::to_string(j)}));
     }
 }

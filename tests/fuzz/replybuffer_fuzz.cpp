@@ -132,7 +132,7 @@ void roundTrip(const std::uint8_t* data, std::size_t size) {
             std::uint32_t items = 0;
             check(buffer.getItemCount(items) == QX_SUCCESS && items == list.size(),
                   "an item count changed");
-            for (const std::string& item : list) {
+            for (const std::string_view item : list) {
                 const std::int32_t itemCode = buffer.getItem(name);
                 check(item.size() > QX_MAX_NAME_LEN ? itemCode == QXERR_NAME_TOO_LONG
                                                     : itemCode == QX_SUCCESS && name == item,

@@ -76,7 +76,8 @@ bool setUp(std::istream& in, bool& log) {
                 if (eq == std::string::npos || list == lists.end()) {
                     return false;
                 }
-                def.lists.at(list->second) = splitList(args[n].substr(eq + 1));
+                def.lists.at(list->second) =
+                    dsclient::PackedNames(splitList(args[n].substr(eq + 1)));
             }
             server.content.classes.definitions.push_back(def);
         } else if (verb == "attr" && args.size() == 3) {
