@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -58,12 +61,12 @@ class FlatTable {
         used_ = 0;
         for (const Slot& slot : old) {
             if (slot.position != kEmpty) {
-                add(slot.name(), slot.position, slot.resolved);
+                add(slot.name(), slot.position, slot.resolvedName());
             }
         }
     }
 
-    void add(std::string_view name, std::size_t position, const std::string* resolved) {
+    void add(std::string_view name, std::size_t position, std::string_view resolved) {
         // More names than reserved for: never more than two thirds full.
         if (3 * (used_ + 1) > 2 * slots_.size()) {
             reserve(2 * (used_ + 1));
@@ -72,8 +75,12 @@ class FlatTable {
         for (std::size_t at = start(hash);; at = next(at)) {
             Slot& slot = slots_[at];
             if (slot.position == kEmpty) {
-                slot = {name.data(), resolved, static_cast<std::uint32_t>(name.size()),
-                        static_cast<std::uint32_t>(position), hash};
+                slot = {name.data(),
+                        resolved.data(),
+                        static_cast<std::uint32_t>(name.size()),
+                        static_cast<std::uint32_t>(resolved.size()),
+                        static_cast<std::uint32_t>(position),
+                        hash};
                 ++used_;
                 return;
             }
@@ -89,9 +96,10 @@ class FlatTable {
     }
 
     // The name a reference resolves to, without reading the definition.
-    const std::string* resolve(std::string_view name) const {
+    std::optional<std::string_view> resolve(std::string_view name) const {
         const Slot* slot = findSlot(name);
-        return slot != nullptr ? slot->resolved : nullptr;
+        return slot != nullptr ? std::optional<std::string_view>(slot->resolvedName())
+                               : std::nullopt;
     }
 
     // Asks for the slot where a look-up of `name` starts: a class's members
@@ -131,11 +139,13 @@ class FlatTable {
     // resolved reference costs no visit to the definition itself.
     struct Slot {
         const char* data = nullptr;
-        const std::string* resolved = nullptr;
+        const char* resolved = nullptr;
         std::uint32_t size = 0;
+        std::uint32_t resolvedSize = 0;
         std::uint32_t position = kEmpty;
         std::uint32_t hash = 0;
         std::string_view name() const { return {data, size}; }
+        std::string_view resolvedName() const { return {resolved, resolvedSize}; }
     };
 
     static std::uint32_t hashOf(std::string_view name) {
@@ -189,14 +199,15 @@ class DefinitionIndex {
     }
 
     // `resolved` is the name the definition is known by (its first NAME,
-    // else its OID); it must outlive the index.
-    void add(const std::vector<std::string>& names, const std::string& oid, std::size_t position,
-             const std::string& resolved) {
-        for (const std::string& name : names) {
-            byName_.add(name, position, &resolved);
+    // else its OID); the names, the OID and it must outlive the index.
+    template <class Names>
+    void add(const Names& names, std::string_view oid, std::size_t position,
+             std::string_view resolved) {
+        for (const std::string_view name : names) {
+            byName_.add(name, position, resolved);
         }
         if (!oid.empty()) {
-            byOid_.add(oid, position, &resolved);
+            byOid_.add(oid, position, resolved);
         }
     }
 
@@ -224,17 +235,16 @@ class DefinitionIndex {
         if (reference.empty()) {
             return reference;
         }
-        if (const std::string* found = byName_.resolve(reference)) {
+        if (const auto found = byName_.resolve(reference)) {
             return *found;
         }
-        if (const std::string* found = byOid_.resolve(reference)) {
+        if (const auto found = byOid_.resolve(reference)) {
             return *found;
         }
         if (isDigit(reference.front())) {
             return reference;
         }
-        const std::string* found = byOid_.resolve(macros_.expand(std::string(reference)));
-        return found != nullptr ? std::string_view(*found) : reference;
+        return byOid_.resolve(macros_.expand(std::string(reference))).value_or(reference);
     }
 
     // Most references are names: their slots first, then their texts.
@@ -339,13 +349,44 @@ std::uint32_t syntaxIdOf(const std::string& syntax, const std::string& equality)
     return found->second;
 }
 
+// Texts kept where they were first written until the pool goes, in a few
+// large blocks rather than a block each.
+class TextPool {
+  public:
+    std::string_view keep(std::string_view text) {
+        if (text.empty()) {
+            return {};
+        }
+        if (blocks_.empty() || text.size() > room_) {
+            const std::size_t size = std::max(text.size(), kBlockSize);
+            blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+            next_ = blocks_.back().get();
+            room_ = size;
+        }
+        char* const at = next_;
+        std::copy(text.begin(), text.end(), at);
+        next_ += text.size();
+        room_ -= text.size();
+        return {at, text.size()};
+    }
+
+  private:
+    static constexpr std::size_t kBlockSize = std::size_t{1} << 20U;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* next_ = nullptr;
+    std::size_t room_ = 0;
+};
+
 // What of a parsed attribute the conversion reads after parsing: its syntax
 // and matching rule are numbered in tables instead, and a hundred thousand
-// attributes need not carry their empty strings.
+// attributes need not carry their empty strings. The texts are views into
+// the converter's pool, the NAMEs a run of its list of them: as strings and
+// a vector, each attribute took three blocks and several times the room.
 struct KeptAttr {
-    std::string oid;
-    std::vector<std::string> names;
-    std::string superior;
+    std::string_view oid;
+    std::string_view superior;
+    std::uint32_t firstName = 0;
+    std::uint32_t nameCount = 0;
     bool bounded = false;
     bool singleValue = false;
     bool noUserModification = false;
@@ -401,7 +442,9 @@ class Converter {
         // The look-ups are over: each definition takes its name from the
         // parsed one instead of a copy.
         nameAll(classes_, out_.classes.definitions);
-        nameAll(attrs_, out_.attrs.definitions);
+        for (std::size_t i = 0; i < attrs_.size() && i < out_.attrs.definitions.size(); ++i) {
+            out_.attrs.definitions[i].name = nameOf(attrs_[i]);
+        }
         if (consumed_ != nullptr) {
             out_.entries = std::move(consumed_->entries);
         } else {
@@ -472,9 +515,16 @@ class Converter {
         facts.equality = intern(attr->equality, equalityTexts_, equalityNumbers_);
         facts_.push_back(facts);
         KeptAttr kept;
-        kept.oid = std::move(attr->oid);
-        kept.names = std::move(attr->names);
-        kept.superior = std::move(attr->superior);
+        kept.oid = attrTexts_.keep(attr->oid);
+        kept.superior = attrTexts_.keep(attr->superior);
+        if (attrNames_.size() + attr->names.size() > UINT32_MAX) {
+            throw std::length_error("more attribute names than a schema can hold");
+        }
+        kept.firstName = static_cast<std::uint32_t>(attrNames_.size());
+        kept.nameCount = static_cast<std::uint32_t>(attr->names.size());
+        for (const std::string& name : attr->names) {
+            attrNames_.push_back(attrTexts_.keep(name));
+        }
         kept.bounded = attr->bounded;
         kept.singleValue = attr->singleValue;
         kept.noUserModification = attr->noUserModification;
@@ -495,13 +545,13 @@ class Converter {
                   });
         parseKind(&Descriptions::ldapSyntaxes, syntaxes_, out_.syntaxes, "syntax", parseSyntax);
         classIndex_.reserve(nameCount(classes_), classes_.size());
-        attrIndex_.reserve(nameCount(attrs_), attrs_.size());
+        attrIndex_.reserve(attrNames_.size(), attrs_.size());
         formIndex_.reserve(nameCount(forms_), forms_.size());
         for (std::size_t i = 0; i < classes_.size(); ++i) {
             classIndex_.add(classes_[i].names, classes_[i].oid, i, definitionName(classes_[i]));
         }
         for (std::size_t i = 0; i < attrs_.size(); ++i) {
-            attrIndex_.add(attrs_[i].names, attrs_[i].oid, i, definitionName(attrs_[i]));
+            attrIndex_.add(namesOf(attrs_[i]), attrs_[i].oid, i, nameOf(attrs_[i]));
         }
         for (std::size_t i = 0; i < forms_.size(); ++i) {
             formIndex_.add(forms_[i].names, forms_[i].oid, i, definitionName(forms_[i]));
@@ -520,6 +570,15 @@ class Converter {
             Parsed& one = parsed[i];
             definitions[i].name = std::move(one.names.empty() ? one.oid : one.names.front());
         }
+    }
+
+    std::span<const std::string_view> namesOf(const KeptAttr& attr) const {
+        return {attrNames_.data() + attr.firstName, attr.nameCount};
+    }
+
+    // The name an attribute is known by: its first NAME, else its OID.
+    std::string_view nameOf(const KeptAttr& attr) const {
+        return attr.nameCount != 0 ? attrNames_[attr.firstName] : attr.oid;
     }
 
     // The name a reference resolves to, or the reference as written.
@@ -749,6 +808,8 @@ class Converter {
     OidMacros macros_;
     std::vector<KeptClass> classes_;
     std::vector<KeptAttr> attrs_;
+    TextPool attrTexts_;
+    std::vector<std::string_view> attrNames_;
     // By the same index as attrs_: the syntax and matching rule, numbered
     // from 1 into the tables below (0: none).
     struct AttrFacts {
