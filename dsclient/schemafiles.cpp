@@ -23,6 +23,7 @@
 #include <system_error>
 #include <vector>
 
+#include "dsclient/ldiflines.h"
 #include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
 #include "toollib/quietnote.h"
@@ -238,20 +239,6 @@ std::int32_t readStatements(const std::string& file, Descriptions& out, std::str
     return code != 0 ? code : finish();
 }
 
-struct LdifClose {
-    void operator()(LDIFFP* file) const { ldif_close(file); }
-};
-
-// ldif_read_record grows its buffer with the lber allocator.
-struct RecordBuffer {
-    char* data = nullptr;
-    int size = 0;
-    RecordBuffer() = default;
-    RecordBuffer(const RecordBuffer&) = delete;
-    RecordBuffer& operator=(const RecordBuffer&) = delete;
-    ~RecordBuffer() { ber_memfree(data); }
-};
-
 struct ParsedValue {
     berval type{};
     berval value{};
@@ -401,60 +388,40 @@ bool looksLikeBase64(const char* value) {
     return count % 4 == 0;
 }
 
-// Reads one record's lines. `firstLine` is the file line of the record's
-// first line; ldif_getline unfolds in place but leaves every line where it
-// began, so counting newlines in a copy gives each line's number.
-std::int32_t takeRecord(const std::string& file, RecordBuffer& record, std::size_t firstLine,
-                        Descriptions& out, std::string& diagnostic) {
-    // Where each line of the record ends, taken before ldif_getline
-    // overwrites the line ends, rather than a copy of the whole record.
-    std::vector<std::size_t> lineEnds;
-    const std::string_view text(record.data);
-    for (std::size_t end = text.find('\n'); end != std::string_view::npos;
-         end = text.find('\n', end + 1)) {
-        lineEnds.push_back(end);
+// Takes one logical line of an LDIF file, which begins on file line
+// `lineNumber`.
+std::int32_t takeLine(const std::string& file, char* line, std::size_t lineNumber,
+                      Descriptions& out, std::string& diagnostic) {
+    if (std::strcmp(line, "-") == 0) {
+        return 0;
     }
-    std::size_t passed = 0;
-    char* next = record.data;
-    while (char* line = ldif_getline(&next)) {
-        const auto offset = static_cast<std::size_t>(line - record.data);
-        while (passed < lineEnds.size() && lineEnds[passed] < offset) {
-            ++passed;
-        }
-        const std::size_t lineNumber = firstLine + passed;
-        if (std::strcmp(line, "-") == 0) {
-            continue;
-        }
-        const char* colon = std::strchr(line, ':');
-        if (colon == nullptr || colon == line) {
-            return cannotParse(file, lineNumber, "not an LDIF line", diagnostic);
-        }
-        // libldap would read the file the URL names.
-        const char* after = colon + 1;
-        while (*after == kFoldMarker) {
-            ++after;
-        }
-        if (*after == '<') {
-            return cannotParse(file, lineNumber, "values given by URL are refused", diagnostic);
-        }
-        if (*after == ':' && !looksLikeBase64(after + 1)) {
-            return cannotParse(file, lineNumber, "bad base64 value", diagnostic);
-        }
-        ParsedValue parsed;
-        if (ldif_parse_line2(line, &parsed.type, &parsed.value, &parsed.owned) < 0) {
-            return cannotParse(file, lineNumber, "not an LDIF line or bad base64", diagnostic);
-        }
-        if (const std::int32_t code = takeLdifValue(file, lineNumber, parsed, out, diagnostic)) {
-            return code;
-        }
+    const char* colon = std::strchr(line, ':');
+    if (colon == nullptr || colon == line) {
+        return cannotParse(file, lineNumber, "not an LDIF line", diagnostic);
     }
-    return 0;
+    // libldap would read the file the URL names.
+    const char* after = colon + 1;
+    while (*after == kFoldMarker) {
+        ++after;
+    }
+    if (*after == '<') {
+        return cannotParse(file, lineNumber, "values given by URL are refused", diagnostic);
+    }
+    if (*after == ':' && !looksLikeBase64(after + 1)) {
+        return cannotParse(file, lineNumber, "bad base64 value", diagnostic);
+    }
+    ParsedValue parsed;
+    if (ldif_parse_line2(line, &parsed.type, &parsed.value, &parsed.owned) < 0) {
+        return cannotParse(file, lineNumber, "not an LDIF line or bad base64", diagnostic);
+    }
+    return takeLdifValue(file, lineNumber, parsed, out, diagnostic);
 }
 
-// Which lines of an LDIF file are empty (nothing but a CR before the LF),
-// read in pieces; QXERR_CANNOT_PARSE at the first include line.
-std::int32_t scanLdifLines(const std::string& file, std::vector<bool>& emptyLines,
-                           std::size_t& bytes, std::string& diagnostic) {
+// Reads an LDIF file in pieces for what must be refused before anything of
+// it is taken: include lines, which libldap would follow into other files,
+// and NUL bytes, past which libldap's record reader reads what it never
+// wrote. QXERR_CANNOT_PARSE at the first of either.
+std::int32_t scanLdifLines(const std::string& file, std::string& diagnostic) {
     errno = 0;
     const OpenFile in(file);
     if (in.fd() < 0) {
@@ -464,16 +431,14 @@ std::int32_t scanLdifLines(const std::string& file, std::vector<bool>& emptyLine
     std::array<char, std::size_t{1} << 16> piece{};
     std::array<char, include.size()> start{};  // the first bytes of the line
     std::size_t length = 0;                    // of the line so far, without its LF
-    bool endsInCr = false;
+    std::size_t lineNumber = 1;
     const auto endLine = [&]() -> std::int32_t {
         if (length >= include.size() &&
             namesEqual(std::string_view(start.data(), start.size()), include)) {
-            return cannotParse(file, emptyLines.size() + 1, "include lines are refused",
-                               diagnostic);
+            return cannotParse(file, lineNumber, "include lines are refused", diagnostic);
         }
-        emptyLines.push_back(length == 0 || (length == 1 && endsInCr));
+        ++lineNumber;
         length = 0;
-        endsInCr = false;
         return 0;
     };
     while (true) {
@@ -487,19 +452,18 @@ std::int32_t scanLdifLines(const std::string& file, std::vector<bool>& emptyLine
         if (got == 0) {
             return length != 0 ? endLine() : 0;
         }
-        bytes += static_cast<std::size_t>(got);
         const std::string_view text(piece.data(), static_cast<std::size_t>(got));
         for (std::size_t at = 0; at < text.size();) {
             const std::size_t end = std::min(text.find('\n', at), text.size());
             const std::string_view part = text.substr(at, end - at);
-            if (!part.empty()) {
-                if (length < start.size()) {
-                    const std::size_t taken = std::min(start.size() - length, part.size());
-                    std::copy_n(part.data(), taken, start.data() + length);
-                }
-                length += part.size();
-                endsInCr = part.back() == '\r';
+            if (part.find('\0') != std::string_view::npos) {
+                return cannotParse(file, lineNumber, "NUL bytes are refused", diagnostic);
             }
+            if (length < start.size()) {
+                const std::size_t taken = std::min(start.size() - length, part.size());
+                std::copy_n(part.data(), taken, start.data() + length);
+            }
+            length += part.size();
             if (end < text.size()) {
                 if (const std::int32_t code = endLine()) {
                     return code;
@@ -511,51 +475,24 @@ std::int32_t scanLdifLines(const std::string& file, std::vector<bool>& emptyLine
 }
 
 std::int32_t readLdif(const std::string& file, Descriptions& out, std::string& diagnostic) {
-    // A first pass of our own finds the include lines libldap would follow
-    // into other files before we ever see them, and which lines are empty,
-    // for each record's first line. It reads the file in pieces: the text is
-    // held once, by the record reader below.
-    std::vector<bool> emptyLines;
-    std::size_t bytes = 0;
-    if (const std::int32_t code = scanLdifLines(file, emptyLines, bytes, diagnostic)) {
+    if (const std::int32_t code = scanLdifLines(file, diagnostic)) {
         return code;
     }
+    // Read a logical line at a time: the schema of a large LDIF file is one
+    // record, and its text need not be held whole beside what is taken of it.
     errno = 0;
-    const std::unique_ptr<LDIFFP, LdifClose> ldif(ldif_open(file.c_str(), "r"));
-    if (!ldif) {
+    const OpenFile in(file);
+    if (in.fd() < 0) {
         return cannotOpen(file, errno != 0 ? errno : EACCES, diagnostic);
     }
-    RecordBuffer record;
-    // libldap grows the record a line at a time, copying all of it each time
-    // the block cannot grow in place: sized for the whole file, it never does.
-    constexpr std::size_t lineRoom = 4096;
-    if (bytes < static_cast<std::size_t>(std::numeric_limits<int>::max()) - 2 * lineRoom) {
-        const std::size_t size = bytes + 2 * lineRoom;
-        record.data = static_cast<char*>(ber_memalloc(size));
-        record.size = record.data != nullptr ? static_cast<int>(size) : 0;
-    }
-    unsigned long lineNumber = 0;
-    while (true) {
-        const int read = ldif_read_record(ldif.get(), &lineNumber, &record.data, &record.size);
-        if (read < 0) {
-            return cannotParse(file, lineNumber, "cannot read LDIF record", diagnostic);
-        }
-        if (read == 0 || record.data == nullptr) {
-            return 0;
-        }
-        // The count stands on the empty line after the record, or on its
-        // last line at the end of the file.
-        const auto newlines = static_cast<std::size_t>(
-            std::count(record.data, record.data + std::strlen(record.data), '\n'));
-        std::size_t last = lineNumber;
-        if (lineNumber >= 1 && lineNumber <= emptyLines.size() && emptyLines[lineNumber - 1]) {
-            --last;
-        }
-        const std::size_t first = last + 1 > newlines ? last + 1 - newlines : 1;
-        if (const std::int32_t code = takeRecord(file, record, first, out, diagnostic)) {
+    LdifLines lines(in.fd());
+    std::size_t lineNumber = 0;
+    while (char* line = lines.next(lineNumber)) {
+        if (const std::int32_t code = takeLine(file, line, lineNumber, out, diagnostic)) {
             return code;
         }
     }
+    return errno != 0 ? cannotOpen(file, errno, diagnostic) : 0;
 }
 
 bool isSchemaFileName(std::string_view name) {

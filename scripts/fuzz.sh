@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 keep=${2:-}
-targets=(reffile driver schemasource replybuffer fullschema)
+targets=(reffile driver schemasource replybuffer fullschema ldiflines)
 
 bash scripts/ensure-packages.sh clang libclang-rt-14-dev cmake make pkg-config
 bash scripts/install-directory-packages.sh

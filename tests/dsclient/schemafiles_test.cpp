@@ -219,6 +219,20 @@ TEST(SchemaFiles, LdifValuesOfBothFamilies) {
     EXPECT_EQ(content.syntaxes.code, 0);
 }
 
+// A record of nothing but an index line holds nothing: the values of the
+// record before are not taken again, nor is the file refused.
+TEST(SchemaFiles, LdifRecordOfAnIndexLineAloneHoldsNothing) {
+    ScopedTempDir dir;
+    const Read read = readOne(dir, "i.ldif",
+                              "dn: cn=schema\nattributeTypes: ( 1.1 NAME 'x' )\n\n5\n\n"
+                              "dn: cn=more\nattributeTypes: ( 1.2 )\n");
+    ASSERT_EQ(read.code, 0) << read.diagnostic;
+    EXPECT_EQ(texts(read.out.attributeTypes), (Texts{"( 1.1 NAME 'x' )", "( 1.2 )"}));
+    EXPECT_EQ(origins(read.out.attributeTypes), (Texts{(dir.path() / "i.ldif").string() + ":2",
+                                                       (dir.path() / "i.ldif").string() + ":7"}));
+    EXPECT_EQ(read.out.entries, (Texts{"cn=schema", "cn=more"}));
+}
+
 // The kinds only the whole-schema comparison reads: content rules of schema
 // statements, and matching rules, rule uses and content rules of LDIF in
 // both families, with the origins of everything, macros included.
@@ -289,6 +303,9 @@ TEST(SchemaFiles, LdifFaultsFailTheOpen) {
         {"a long line after an empty one",
          "dn: cn=x\ndescription: " + std::string(70000, 'a') + "\n\nnot ldif\n",
          ":4: not an LDIF line"},
+        // libldap's record reader would read past the NUL into what it never wrote.
+        {"a NUL byte", std::string("dn: cn=x\n\ndn: cn=y\nobjectClasses: ( 2.1\0 )\n", 43),
+         ":4: NUL bytes are refused"},
     };
     ScopedTempDir dir;
     for (const Case& c : cases) {
