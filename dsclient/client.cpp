@@ -107,9 +107,13 @@ T* find(std::map<std::uint32_t, T>& table, std::uint32_t handle) {
 
 // Runs the body of the library call `name`: clears the last error text,
 // lets an installed observer answer for the call and see its outcome, and
-// turns exhausted memory (or anything else thrown) into a code.
+// turns exhausted memory (or anything else thrown) into a code. The body is
+// a template rather than a std::function: the Get calls run once per name
+// handed out, and a capture too large for std::function took an allocation
+// each time.
+template <class Body>
 std::int32_t guarded(const char* name, const std::function<std::string()>& detail,
-                     const std::function<std::int32_t()>& body) {
+                     const Body& body) {
     std::int32_t code = QXERR_OUT_OF_MEMORY;
     try {
         state().lastError.clear();
@@ -368,8 +372,9 @@ std::int32_t readPart(ReplyBuffer::Kind kind, std::uint32_t context, std::uint32
 
 // The common checks of the Get calls: a live context and buffer, and an
 // output to write to.
+template <class Body>
 std::int32_t withBuffer(std::uint32_t context, std::uint32_t buffer, const void* out,
-                        const std::function<std::int32_t(ReplyBuffer&)>& body) {
+                        const Body& body) {
     State& s = state();
     ReplyBuffer* buf = find(s.buffers, buffer);
     if (find(s.contexts, context) == nullptr || buf == nullptr) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "dscontext/dsclient.h"
 #include "toollib/namecompare.h"
 #include "toollib/schemadesc/descriptionparser.h"
+#include "toollib/schemadesc/descriptionreader.h"
 
 namespace dsclient {
 
@@ -25,10 +27,6 @@ using schemadesc::AttrUsage;
 using schemadesc::ClassKind;
 using schemadesc::excerpt;
 using schemadesc::OidMacros;
-using schemadesc::parseAttr;
-using schemadesc::parseClass;
-using schemadesc::ParsedAttr;
-using schemadesc::ParsedClass;
 using schemadesc::ParsedNameForm;
 using schemadesc::ParsedRule;
 using schemadesc::ParsedSyntax;
@@ -247,6 +245,12 @@ class DefinitionIndex {
         return byOid_.resolve(macros_.expand(std::string(reference))).value_or(reference);
     }
 
+    // Gives the tables' room back; nothing can be found after this.
+    void release() {
+        byName_ = {};
+        byOid_ = {};
+    }
+
     // Most references are names: their slots first, then their texts.
     void prefetchSlot(std::string_view reference) const { byName_.prefetchSlot(reference); }
     void prefetchName(std::string_view reference) const { byName_.prefetchName(reference); }
@@ -393,32 +397,46 @@ struct KeptAttr {
     AttrUsage usage = AttrUsage::userApplications;
 };
 
-// What of a parsed class the conversion reads after parsing, its lists
-// packed: as strings, the members of twenty thousand classes took more room
-// than all the rest of the parsed schema.
+// What of a parsed class the conversion reads after parsing, its names and
+// lists packed: as strings, the members of twenty thousand classes took more
+// room than all the rest of the parsed schema.
 struct KeptClass {
     std::string oid;
-    std::vector<std::string> names;
+    PackedNames names;
     ClassKind kind = ClassKind::structural;
     PackedNames superiors;
     PackedNames must;
     PackedNames may;
 };
 
-std::optional<KeptClass> parseAndPackClass(const std::string& text, const OidMacros& macros) {
-    std::optional<ParsedClass> parsed = parseClass(text, macros);
-    if (!parsed) {
-        return std::nullopt;
-    }
-    KeptClass kept;
-    kept.oid = std::move(parsed->oid);
-    kept.names = std::move(parsed->names);
-    kept.kind = parsed->kind;
-    kept.superiors = PackedNames(parsed->superiors);
-    kept.must = PackedNames(parsed->must);
-    kept.may = PackedNames(parsed->may);
-    return kept;
+// The name a class is known by: its first NAME, else its OID.
+std::string_view definitionName(const KeptClass& parsed) {
+    return parsed.names.empty() ? std::string_view(parsed.oid) : *parsed.names.begin();
 }
+
+// The few different texts (syntaxes, matching rules) that a hundred thousand
+// attributes name, each numbered from 1 in the order first named.
+class TextNumbers {
+  public:
+    std::uint32_t number(std::string_view text) {
+        if (text.empty()) {
+            return 0;
+        }
+        if (const auto found = numbers_.find(text); found != numbers_.end()) {
+            return found->second;
+        }
+        texts_.emplace_back(text);
+        const auto number = static_cast<std::uint32_t>(texts_.size());
+        numbers_.emplace(texts_.back(), number);
+        return number;
+    }
+    const std::string& text(std::uint32_t number) const { return texts_[number - 1]; }
+
+  private:
+    // A deque, so that the views the table holds stay where they are.
+    std::deque<std::string> texts_;
+    std::unordered_map<std::string_view, std::uint32_t> numbers_;
+};
 
 class Converter {
   public:
@@ -437,11 +455,18 @@ class Converter {
         // The classes first: their parsed lists go as they are converted,
         // before the attribute definitions take their room.
         convertClasses();
+        // Nothing looks for a class after this: the parsed classes and their
+        // look-ups go before the attribute definitions take their room.
+        for (std::size_t i = 0; i < classes_.size() && i < out_.classes.definitions.size(); ++i) {
+            out_.classes.definitions[i].name = definitionName(classes_[i]);
+        }
+        std::vector<KeptClass>().swap(classes_);
+        classIndex_.release();
+        formIndex_.release();
         convertAttrs();
         convertSyntaxes();
-        // The look-ups are over: each definition takes its name from the
-        // parsed one instead of a copy.
-        nameAll(classes_, out_.classes.definitions);
+        // Named last, once the attributes' look-ups are over, so that their
+        // names are not held twice while the look-ups run.
         for (std::size_t i = 0; i < attrs_.size() && i < out_.attrs.definitions.size(); ++i) {
             out_.attrs.definitions[i].name = nameOf(attrs_[i]);
         }
@@ -488,53 +513,53 @@ class Converter {
         }
     }
 
-    // An attribute's syntax and matching rule as numbers in tables of the
-    // few different ones a schema names, so that a hundred thousand
-    // attributes do not each hold their own copies.
-    static std::uint32_t intern(std::string& text, std::vector<std::string>& table,
-                                std::unordered_map<std::string, std::uint32_t>& numbers) {
-        if (text.empty()) {
-            return 0;
-        }
-        const auto [found, added] =
-            numbers.emplace(text, static_cast<std::uint32_t>(table.size() + 1));
-        if (added) {
-            table.push_back(text);
-        }
-        std::string().swap(text);
-        return found->second;
-    }
-
-    std::optional<KeptAttr> parseAndInternAttr(const std::string& text, const OidMacros& macros) {
-        std::optional<ParsedAttr> attr = parseAttr(text, macros);
-        if (!attr) {
+    std::optional<KeptClass> parseAndPackClass(const std::string& text, const OidMacros& macros) {
+        if (!classReader_.read(text, macros)) {
             return std::nullopt;
         }
-        AttrFacts facts;
-        facts.syntax = intern(attr->syntax, syntaxTexts_, syntaxNumbers_);
-        facts.equality = intern(attr->equality, equalityTexts_, equalityNumbers_);
-        facts_.push_back(facts);
+        KeptClass kept;
+        kept.oid = classReader_.oid();
+        kept.names = PackedNames(classReader_.names());
+        kept.kind = classReader_.kind();
+        kept.superiors = PackedNames(classReader_.superiors());
+        kept.must = PackedNames(classReader_.must());
+        kept.may = PackedNames(classReader_.may());
+        return kept;
+    }
+
+    // An attribute's syntax and matching rule become numbers in tables of
+    // the few different ones a schema names, so that a hundred thousand
+    // attributes do not each hold their own copies.
+    std::optional<KeptAttr> parseAndInternAttr(const std::string& text, const OidMacros& macros) {
+        if (!attrReader_.read(text, macros)) {
+            return std::nullopt;
+        }
+        const schemadesc::AttrReader& attr = attrReader_;
+        facts_.push_back(
+            {syntaxTexts_.number(attr.syntax()), equalityTexts_.number(attr.equality())});
         KeptAttr kept;
-        kept.oid = attrTexts_.keep(attr->oid);
-        kept.superior = attrTexts_.keep(attr->superior);
-        if (attrNames_.size() + attr->names.size() > UINT32_MAX) {
+        kept.oid = attrTexts_.keep(attr.oid());
+        kept.superior = attrTexts_.keep(attr.superior());
+        if (attrNames_.size() + attr.names().size() > UINT32_MAX) {
             throw std::length_error("more attribute names than a schema can hold");
         }
         kept.firstName = static_cast<std::uint32_t>(attrNames_.size());
-        kept.nameCount = static_cast<std::uint32_t>(attr->names.size());
-        for (const std::string& name : attr->names) {
+        kept.nameCount = static_cast<std::uint32_t>(attr.names().size());
+        for (const std::string_view name : attr.names()) {
             attrNames_.push_back(attrTexts_.keep(name));
         }
-        kept.bounded = attr->bounded;
-        kept.singleValue = attr->singleValue;
-        kept.noUserModification = attr->noUserModification;
-        kept.usage = attr->usage;
+        kept.bounded = attr.bounded();
+        kept.singleValue = attr.singleValue();
+        kept.noUserModification = attr.noUserModification();
+        kept.usage = attr.usage();
         return kept;
     }
 
     void parseAll() {
         parseKind(&Descriptions::objectClasses, classes_, out_.classes, "object class",
-                  parseAndPackClass);
+                  [this](const std::string& text, const OidMacros& macros) {
+                      return parseAndPackClass(text, macros);
+                  });
         parseKind(&Descriptions::nameForms, forms_, out_.classes, "name form", parseNameForm);
         parseKind(&Descriptions::structureRules, rules_, out_.classes, "DIT structure rule",
                   parseRule);
@@ -558,17 +583,6 @@ class Converter {
         }
         for (std::size_t i = 0; i < rules_.size(); ++i) {
             ruleById_.emplace(rules_[i].id, i);
-        }
-    }
-
-    // Moves each parsed definition's name into the definition converted from
-    // it, by the same index. The indexes and the resolved references point
-    // at these names, so nothing may look up a name after this.
-    template <class Parsed, class Definition>
-    static void nameAll(std::vector<Parsed>& parsed, std::vector<Definition>& definitions) {
-        for (std::size_t i = 0; i < parsed.size() && i < definitions.size(); ++i) {
-            Parsed& one = parsed[i];
-            definitions[i].name = std::move(one.names.empty() ? one.oid : one.names.front());
         }
     }
 
@@ -671,8 +685,8 @@ class Converter {
             AttrDefinition definition;
             if (withSyntax != kNone) {
                 definition.syntaxId = syntaxIdOf(
-                    syntaxTexts_[facts_[withSyntax].syntax - 1],
-                    withEquality != kNone ? equalityTexts_[facts_[withEquality].equality - 1]
+                    syntaxTexts_.text(facts_[withSyntax].syntax),
+                    withEquality != kNone ? equalityTexts_.text(facts_[withEquality].equality)
                                           : none);
             } else {
                 definition.syntaxId = QX_NO_SYNTAX;
@@ -817,10 +831,10 @@ class Converter {
         std::uint32_t equality = 0;
     };
     std::vector<AttrFacts> facts_;
-    std::vector<std::string> syntaxTexts_;
-    std::vector<std::string> equalityTexts_;
-    std::unordered_map<std::string, std::uint32_t> syntaxNumbers_;
-    std::unordered_map<std::string, std::uint32_t> equalityNumbers_;
+    TextNumbers syntaxTexts_;
+    TextNumbers equalityTexts_;
+    schemadesc::AttrReader attrReader_;
+    schemadesc::ClassReader classReader_;
     std::vector<ParsedSyntax> syntaxes_;
     std::vector<ParsedNameForm> forms_;
     std::vector<ParsedRule> rules_;

@@ -60,8 +60,17 @@ class PackedNames {
             push_back(name);
         }
     }
-    explicit PackedNames(const std::vector<std::string>& names) {
-        for (const std::string& name : names) {
+    // The names of any range of what converts to a string_view, sized once.
+    template <class Names>
+    explicit PackedNames(const Names& names) {
+        std::size_t count = 0;
+        std::size_t bytes = 0;
+        for (const std::string_view name : names) {
+            ++count;
+            bytes += name.size();
+        }
+        reserve(count, bytes);
+        for (const std::string_view name : names) {
             push_back(name);
         }
     }

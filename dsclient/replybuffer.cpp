@@ -209,11 +209,9 @@ std::int32_t ReplyBuffer::getNamed(char tag, std::size_t words,
 
 // A reader that stops at a name too long should be able to say which one,
 // among thousands of definitions.
-void ReplyBuffer::noteLongName(std::int32_t code, const std::string& what) {
-    if (code == QXERR_NAME_TOO_LONG) {
-        longNameNote_ = what + " is longer than " + std::to_string(QX_MAX_NAME_LEN) +
-                        " bytes: " + shownServerText(longName_, {});
-    }
+void ReplyBuffer::noteLongName(const std::string& what) {
+    longNameNote_ = what + " is longer than " + std::to_string(QX_MAX_NAME_LEN) +
+                    " bytes: " + shownServerText(longName_, {});
 }
 
 std::int32_t ReplyBuffer::getClass(char* name, std::uint32_t& flags) {
@@ -223,14 +221,20 @@ std::int32_t ReplyBuffer::getClass(char* name, std::uint32_t& flags) {
         flags = values[0];
         currentClass_ = name;
     }
-    noteLongName(code, "a class name");
+    if (code == QXERR_NAME_TOO_LONG) {
+        noteLongName("a class name");
+    }
     return code;
 }
 
 std::int32_t ReplyBuffer::getItem(char* name) {
     std::array<std::uint32_t, 2> values{};
     const std::int32_t code = getNamed(itemTag, 0, values, name);
-    noteLongName(code, "a name in class " + shownServerText(currentClass_, {}));
+    // The note is worked out only for the name that needs it: an item is
+    // asked for hundreds of thousands of times.
+    if (code == QXERR_NAME_TOO_LONG) {
+        noteLongName("a name in class " + shownServerText(currentClass_, {}));
+    }
     return code;
 }
 
@@ -241,7 +245,9 @@ std::int32_t ReplyBuffer::getAttr(char* name, std::uint32_t& flags, std::uint32_
         flags = values[0];
         syntaxId = values[1];
     }
-    noteLongName(code, "an attribute name");
+    if (code == QXERR_NAME_TOO_LONG) {
+        noteLongName("an attribute name");
+    }
     return code;
 }
 
@@ -251,7 +257,9 @@ std::int32_t ReplyBuffer::getSyntax(char* name, std::uint16_t& flags) {
     if (code == QX_SUCCESS) {
         flags = static_cast<std::uint16_t>(values[0]);
     }
-    noteLongName(code, "a syntax name");
+    if (code == QXERR_NAME_TOO_LONG) {
+        noteLongName("a syntax name");
+    }
     return code;
 }
 

@@ -67,7 +67,7 @@ class ReplyBuffer {
     std::int32_t takeName(std::size_t& at, char* name);
     std::int32_t getNamed(char tag, std::size_t words, std::array<std::uint32_t, 2>& values,
                           char* name);
-    void noteLongName(std::int32_t code, const std::string& what);
+    void noteLongName(const std::string& what);
 
     std::size_t capacity_;
     std::vector<unsigned char> bytes_;

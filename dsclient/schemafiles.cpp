@@ -554,6 +554,16 @@ std::int32_t readFolder(const std::string& folder, Descriptions& out, std::strin
     return 0;
 }
 
+// The lists grew by doubling while read; a hundred thousand descriptions
+// left room for thirty thousand more, kept until the list is parsed.
+void fitToSize(Descriptions& read) {
+    for (auto* kind :
+         {&read.objectClasses, &read.attributeTypes, &read.ldapSyntaxes, &read.nameForms,
+          &read.structureRules, &read.matchingRules, &read.matchingRuleUse, &read.contentRules}) {
+        kind->shrink_to_fit();
+    }
+}
+
 }  // namespace
 
 std::int32_t readSchemaFiles(const std::string& path, Descriptions& out, std::string& diagnostic) {
@@ -563,15 +573,18 @@ std::int32_t readSchemaFiles(const std::string& path, Descriptions& out, std::st
         if (error) {
             return cannotOpen(path, error.value(), diagnostic);
         }
+        std::int32_t code = 0;
         if (fs::is_directory(status)) {
-            return readFolder(path, out, diagnostic);
-        }
-        // A pipe or device could keep the open waiting for ever.
-        if (!fs::is_regular_file(status)) {
+            code = readFolder(path, out, diagnostic);
+        } else if (fs::is_regular_file(status)) {
+            code = readFile(path, out, diagnostic);
+        } else {
+            // A pipe or device could keep the open waiting for ever.
             diagnostic = "cannot open " + path + ": not a regular file";
             return QXERR_CANNOT_OPEN;
         }
-        return readFile(path, out, diagnostic);
+        fitToSize(out);
+        return code;
     } catch (const std::bad_alloc&) {
         // The last resort: the note may itself fail to allocate, the code not.
         noteQuietly(diagnostic, "out of memory while reading ", path);

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dscontext/dsclient.h"
@@ -150,9 +151,15 @@ constexpr std::array<ClassType, 5> listTypes{SUPERCLASSES, CONTAINMENT, NAMEDBY,
 int Schema::readClassDefs(std::uint32_t connHandle, DSContext& dsContext) {
     static constexpr KindCalls calls{QXDSReadClassDef, "QXDSReadClassDef returned ",
                                      QXDSGetClassDefCount, "QXDSGetClassDefCount returned "};
+    // The names of one list are gathered and added together, as adding them
+    // one by one would place them: the list is then made once at its size,
+    // where one by one it grew several times. The room is kept from list to
+    // list.
+    std::vector<std::string> items;
+    std::vector<std::string_view> batch;
     return readAll(whirly, classDef, failure, connHandle, dsContext, calls,
-                   [](std::uint32_t context, std::uint32_t buffer,
-                      std::string& why) -> std::optional<ClassDef> {
+                   [&items, &batch](std::uint32_t context, std::uint32_t buffer,
+                                    std::string& why) -> std::optional<ClassDef> {
                        std::array<char, QX_NAME_BUF_SIZE> defName{};
                        Class_Info_T info{};
                        if (failed(QXDSGetClassDef(context, buffer, defName.data(), &info),
@@ -160,20 +167,28 @@ int Schema::readClassDefs(std::uint32_t connHandle, DSContext& dsContext) {
                            return std::nullopt;
                        }
                        ClassDef def(defName.data(), info.classFlags);
+                       std::array<char, QX_NAME_BUF_SIZE> item{};
                        for (ClassType type : listTypes) {
                            std::uint32_t count = 0;
                            if (failed(QXDSGetClassItemCount(context, buffer, &count),
                                       "QXDSGetClassItemCount returned ", why)) {
                                return std::nullopt;
                            }
+                           // Sized before any view is taken: a short name lives
+                           // inside its string and would move with the vector.
+                           if (items.size() < count) {
+                               items.resize(count);
+                           }
+                           batch.clear();
                            for (std::uint32_t n = 0; n < count; ++n) {
-                               std::array<char, QX_NAME_BUF_SIZE> item{};
                                if (failed(QXDSGetClassItem(context, buffer, item.data()),
                                           "QXDSGetClassItem returned ", why)) {
                                    return std::nullopt;
                                }
-                               def.add(type, item.data());
+                               items[n].assign(item.data());
+                               batch.emplace_back(items[n]);
                            }
+                           def.list(type)->AddAll(batch);
                        }
                        return def;
                    });

@@ -13,6 +13,7 @@
 
 #include "ldapparse.h"
 #include "toollib/namecompare.h"
+#include "toollib/schemadesc/descriptionreader.h"
 #include "toollib/utf8.h"
 
 namespace schemadesc {
@@ -23,6 +24,8 @@ using namespace detail;
 // Longer macro chains than this are taken for loops.
 constexpr int kMaxMacroDepth = 64;
 constexpr std::size_t kExcerptLength = 60;
+// The NUL bytes after a text handed to libldap (see forParser).
+constexpr std::size_t kParserEndRun = 16;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
@@ -89,32 +92,6 @@ std::string expandedOid(const std::string& text, const OidMacros& macros) {
     std::string result = text;
     result.replace(token->begin, token->end - token->begin, expanded);
     return result;
-}
-
-// An unknown kind or usage is taken as the one that marks the definition
-// least: no class flag, hidden but not per replica.
-ClassKind classKind(int kind) {
-    switch (kind) {
-        case LDAP_SCHEMA_STRUCTURAL:
-            return ClassKind::structural;
-        case LDAP_SCHEMA_AUXILIARY:
-            return ClassKind::auxiliary;
-        default:
-            return ClassKind::abstract;
-    }
-}
-
-AttrUsage attrUsage(int usage) {
-    switch (usage) {
-        case LDAP_SCHEMA_USER_APPLICATIONS:
-            return AttrUsage::userApplications;
-        case LDAP_SCHEMA_DISTRIBUTED_OPERATION:
-            return AttrUsage::distributedOperation;
-        case LDAP_SCHEMA_DSA_OPERATION:
-            return AttrUsage::dsaOperation;
-        default:
-            return AttrUsage::directoryOperation;
-    }
 }
 
 // A token of a description outside quoted strings: a run of characters other
@@ -252,26 +229,87 @@ bool hasNul(const std::string& text) {
 // reading whatever follows in memory. The text they are given ends in a run
 // of NUL bytes, so that such a step reads another end of the text.
 std::string forParser(std::string_view text) {
-    constexpr std::size_t endRun = 16;
     std::string padded;
-    padded.reserve(text.size() + endRun);
+    padded.reserve(text.size() + kParserEndRun);
     padded.append(text);
-    padded.append(endRun, '\0');
+    padded.append(kParserEndRun, '\0');
     return padded;
 }
 
+void prepareForParser(const std::string& text, const OidMacros& macros, std::string& into) {
+    if (macros.empty()) {
+        into.assign(text);
+    } else {
+        into = expandedOid(text, macros);
+    }
+    into.append(kParserEndRun, '\0');
+}
+
 std::string withExpandedOid(const std::string& text, const OidMacros& macros) {
-    return macros.empty() ? forParser(text) : forParser(expandedOid(text, macros));
+    std::string prepared;
+    prepareForParser(text, macros, prepared);
+    return prepared;
+}
+
+void assignDefinitionOid(std::string& into, const char* parsed, std::string_view text,
+                         const OidMacros& macros) {
+    if (parsed != nullptr) {
+        into.assign(parsed);
+    } else {
+        into.clear();
+    }
+    if (into.empty()) {
+        if (const auto token = findOidToken(text); token && token->quoted) {
+            into.assign(text.substr(token->begin, token->end - token->begin));
+        }
+    }
+    if (!macros.empty()) {
+        into = macros.expand(std::move(into));
+    }
 }
 
 std::string definitionOid(const char* parsed, std::string_view text, const OidMacros& macros) {
-    std::string oid = copyText(parsed);
-    if (oid.empty()) {
-        if (const auto token = findOidToken(text); token && token->quoted) {
-            oid = std::string(text.substr(token->begin, token->end - token->begin));
-        }
+    std::string oid;
+    assignDefinitionOid(oid, parsed, text, macros);
+    return oid;
+}
+
+bool assignNumericSyntax(std::string& into, const char* parsed, const OidMacros& macros) {
+    if (parsed == nullptr) {
+        into.clear();
+        return true;
     }
-    return macros.expand(std::move(oid));
+    into.assign(parsed);
+    if (!macros.empty()) {
+        into = macros.expand(std::move(into));
+    }
+    return isNumericOid(into);
+}
+
+// An unknown kind or usage is taken as the one that marks the definition
+// least: no class flag, hidden but not per replica.
+ClassKind classKind(int kind) {
+    switch (kind) {
+        case LDAP_SCHEMA_STRUCTURAL:
+            return ClassKind::structural;
+        case LDAP_SCHEMA_AUXILIARY:
+            return ClassKind::auxiliary;
+        default:
+            return ClassKind::abstract;
+    }
+}
+
+AttrUsage attrUsage(int usage) {
+    switch (usage) {
+        case LDAP_SCHEMA_USER_APPLICATIONS:
+            return AttrUsage::userApplications;
+        case LDAP_SCHEMA_DISTRIBUTED_OPERATION:
+            return AttrUsage::distributedOperation;
+        case LDAP_SCHEMA_DSA_OPERATION:
+            return AttrUsage::dsaOperation;
+        default:
+            return AttrUsage::directoryOperation;
+    }
 }
 
 bool hasUsableNames(const std::vector<std::string>& names, const std::string& oid) {
@@ -284,11 +322,8 @@ bool hasUsableNames(const std::vector<std::string>& names, const std::string& oi
 }
 
 std::optional<std::string> numericSyntax(const char* parsed, const OidMacros& macros) {
-    if (parsed == nullptr) {
-        return std::string();
-    }
-    std::string syntax = macros.expand(parsed);
-    if (!isNumericOid(syntax)) {
+    std::string syntax;
+    if (!assignNumericSyntax(syntax, parsed, macros)) {
         return std::nullopt;
     }
     return syntax;
@@ -340,48 +375,38 @@ std::string OidMacros::expand(std::string text) const {
 }
 
 std::optional<ParsedClass> parseClass(const std::string& text, const OidMacros& macros) {
-    const auto parsed =
-        parsedWithOid<LDAPObjectClass, ldap_str2objectclass, ldap_objectclass_free>(text, macros);
-    if (!parsed) {
+    ClassReader reader;
+    if (!reader.read(text, macros)) {
         return std::nullopt;
     }
+    auto strings = [](const CStringList& list) {
+        return std::vector<std::string>(list.begin(), list.end());
+    };
     ParsedClass result;
-    result.oid = definitionOid(parsed->oc_oid, text, macros);
-    result.names = copyList(parsed->oc_names);
-    if (!hasUsableNames(result.names, result.oid)) {
-        return std::nullopt;
-    }
-    result.kind = classKind(parsed->oc_kind);
-    result.superiors = copyList(parsed->oc_sup_oids);
-    result.must = copyList(parsed->oc_at_oids_must);
-    result.may = copyList(parsed->oc_at_oids_may);
+    result.oid = reader.oid();
+    result.names = strings(reader.names());
+    result.kind = reader.kind();
+    result.superiors = strings(reader.superiors());
+    result.must = strings(reader.must());
+    result.may = strings(reader.may());
     return result;
 }
 
 std::optional<ParsedAttr> parseAttr(const std::string& text, const OidMacros& macros) {
-    const auto parsed =
-        parsedWithOid<LDAPAttributeType, ldap_str2attributetype, ldap_attributetype_free>(text,
-                                                                                          macros);
-    if (!parsed) {
+    AttrReader reader;
+    if (!reader.read(text, macros)) {
         return std::nullopt;
     }
     ParsedAttr result;
-    result.oid = definitionOid(parsed->at_oid, text, macros);
-    result.names = copyList(parsed->at_names);
-    if (!hasUsableNames(result.names, result.oid)) {
-        return std::nullopt;
-    }
-    result.superior = copyText(parsed->at_sup_oid);
-    result.equality = macros.expand(copyText(parsed->at_equality_oid));
-    auto syntax = numericSyntax(parsed->at_syntax_oid, macros);
-    if (!syntax) {
-        return std::nullopt;
-    }
-    result.syntax = std::move(*syntax);
-    result.bounded = !result.syntax.empty() && parsed->at_syntax_len != 0;
-    result.singleValue = parsed->at_single_value != 0;
-    result.noUserModification = parsed->at_no_user_mod != 0;
-    result.usage = attrUsage(parsed->at_usage);
+    result.oid = reader.oid();
+    result.names.assign(reader.names().begin(), reader.names().end());
+    result.superior = reader.superior();
+    result.equality = reader.equality();
+    result.syntax = reader.syntax();
+    result.bounded = reader.bounded();
+    result.singleValue = reader.singleValue();
+    result.noUserModification = reader.noUserModification();
+    result.usage = reader.usage();
     return result;
 }
 

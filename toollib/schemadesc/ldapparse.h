@@ -34,12 +34,24 @@ bool hasNul(const std::string& text);
 std::string forParser(std::string_view text);
 
 // The same, with an unquoted macro OID of the definition expanded first,
-// for the kinds whose OID libldap accepts only in numeric form.
+// for the kinds whose OID libldap accepts only in numeric form; into
+// `into`, whose room a reader keeps from one description to the next.
+void prepareForParser(const std::string& text, const OidMacros& macros, std::string& into);
 std::string withExpandedOid(const std::string& text, const OidMacros& macros);
 
 // The definition's own OID after macro expansion. libldap hands back nothing
 // for a quoted OID, so that one comes from the text.
+void assignDefinitionOid(std::string& into, const char* parsed, std::string_view text,
+                         const OidMacros& macros);
 std::string definitionOid(const char* parsed, std::string_view text, const OidMacros& macros);
+
+// A SYNTAX into `into` as numericSyntax gives it; false where that gives
+// nothing.
+bool assignNumericSyntax(std::string& into, const char* parsed, const OidMacros& macros);
+
+// libldap's kind of class and usage of attribute in our terms.
+ClassKind classKind(int kind);
+AttrUsage attrUsage(int usage);
 
 // No empty NAME, and at least an OID or a NAME.
 bool hasUsableNames(const std::vector<std::string>& names, const std::string& oid);
