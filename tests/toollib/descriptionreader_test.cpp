@@ -18,9 +18,11 @@ std::vector<std::string> strings(const CStringList& list) {
 
 TEST(DescriptionReaders, OneReaderReadsEachTextAsAFreshParseWould) {
     const OidMacros macros({{"Site", "1.3.6.1.4.1.99"}, {"Syn", "1.3.6.1.4.1.1466.115.121.1"}});
-    const std::vector<std::string> attrs = {
+    const std::string full =
         "( Site:1 NAME ( 'a' 'b' ) SUP top EQUALITY caseIgnoreMatch SYNTAX Syn:15{32} "
-        "SINGLE-VALUE NO-USER-MODIFICATION USAGE dSAOperation )",
+        "SINGLE-VALUE NO-USER-MODIFICATION USAGE dSAOperation )";
+    const std::vector<std::string> attrs = {
+        full,
         "( 1.2.3 NAME 'plain' )",
         "( 1.2.4 NAME 'c' SYNTAX 'not a syntax' )",  // refused
         "( 'quoted-oid' NAME 'd' EQUALITY Site:7 )",
