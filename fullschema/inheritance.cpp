@@ -68,13 +68,13 @@ std::vector<Source> effectiveSources(const FullSchema& schema, Inherited field,
         while (true) {
             if (states[at] != State::unseen) {
                 // A loop back onto the path has no end to take a value from.
-                found = states[at] == State::done ? sources[at] : Source{false, Source::none};
+                found = states[at] == State::done ? sources[at] : Source{Source::none, false};
                 break;
             }
             states[at] = State::onPath;
             path.push_back(at);
             if ((own[at] & fieldBit) != 0) {
-                found = Source{true, at};
+                found = Source{static_cast<std::uint32_t>(at), true};
                 break;
             }
             if ((own[at] & ownSuperior) == 0) {
@@ -83,7 +83,7 @@ std::vector<Source> effectiveSources(const FullSchema& schema, Inherited field,
             // An attribute type's references begin with its SUP.
             const std::uint32_t next = schema.resolvedReferences(Kind::attributeTypes, at).front();
             if (next == FullSchema::noDefinition) {
-                found = Source{false, Source::none};
+                found = Source{Source::none, false};
                 break;
             }
             at = next;

@@ -10,6 +10,7 @@
 
 #include "fullschema/fullschema.h"
 #include "toollib/schemadesc/descriptionparser.h"
+#include "toollib/schemadesc/descriptionreader.h"
 
 namespace fullschema {
 namespace {
@@ -65,8 +66,10 @@ std::optional<FullSchema> readAll(const DescriptionsOf& descriptionsOf, const Pa
                                   std::string& diagnostic) {
     const schemadesc::OidMacros macros(macroList);
     std::array<DefinitionStore, kindCount> definitions;
-    // One buffer for every description handed to the parser.
+    // One buffer for every description handed to the parser, and one
+    // reader whose definitions keep their room from one to the next.
     std::string text;
+    schemadesc::FullReader reader;
     for (const Kind kind : schemadesc::allKinds) {
         const auto& descriptions = descriptionsOf(kind);
         auto& parsed = definitions[schemadesc::kindIndex(kind)];
@@ -78,8 +81,7 @@ std::optional<FullSchema> readAll(const DescriptionsOf& descriptionsOf, const Pa
         parsed.reserve(descriptions.size(), bytes);
         for (const auto& description : descriptions) {
             text.assign(textOf(description));
-            std::optional<FullDefinition> definition = schemadesc::parseFull(kind, text, macros);
-            if (!definition) {
+            if (!reader.read(kind, text, macros)) {
                 diagnostic = std::string(originOf(description));
                 diagnostic += ": ";
                 diagnostic += kindNoun(kind);
@@ -87,7 +89,7 @@ std::optional<FullSchema> readAll(const DescriptionsOf& descriptionsOf, const Pa
                 diagnostic += schemadesc::excerpt(text);
                 return std::nullopt;
             }
-            parsed.add(*definition);
+            parsed.add(reader.definition(kind));
         }
         parsedAll(kind);
     }

@@ -1,13 +1,16 @@
 // The readers keep their room from one description to the next: whatever one
 // description left in it must not show through in the next one's fields.
 
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "toollib/schemadesc/descriptionparser.h"
 #include "toollib/schemadesc/descriptionreader.h"
+#include "toollib/schemadesc/fulldefinition.h"
 
 namespace schemadesc {
 namespace {
@@ -86,6 +89,68 @@ TEST(DescriptionReaders, OneReaderReadsEachTextAsAFreshParseWould) {
     EXPECT_EQ(classReader.oid(), "1.3.6.1.4.1.99.2");
     EXPECT_EQ(strings(classReader.superiors()), (std::vector<std::string>{"top", "other"}));
     EXPECT_EQ(classReader.kind(), ClassKind::auxiliary);
+}
+
+// Every field of a whole definition, in one line.
+std::string dump(const FullDefinition& d) {
+    std::ostringstream text;
+    text << d.oid << '|' << d.desc.value_or("-") << '|' << d.equality << '|' << d.ordering << '|'
+         << d.substr << '|' << d.syntax << '{' << d.syntaxLength << "}|" << d.usage << '|'
+         << d.classKind << '|' << d.objectClass << '|' << d.form << '|' << d.obsolete
+         << d.singleValue << d.collective << d.noUserModification;
+    for (const auto* list :
+         {&d.names, &d.superiors, &d.must, &d.may, &d.aux, &d.notAllowed, &d.applies}) {
+        text << '|';
+        for (const std::string& item : *list) {
+            text << item << ',';
+        }
+    }
+    for (const Extension& extension : d.extensions) {
+        text << '|' << extension.name << '=';
+        for (const std::string& value : extension.values) {
+            text << value << ',';
+        }
+    }
+    return text.str();
+}
+
+TEST(DescriptionReaders, OneWholeReaderReadsEachTextAsAFreshParseWould) {
+    const OidMacros macros({{"Site", "1.3.6.1.4.1.99"}, {"Other", "1.2"}});
+    const std::vector<std::pair<Kind, std::string>> texts = {
+        {Kind::attributeTypes,
+         "( Site:1 NAME ( 'a' 'b' ) DESC 'd' OBSOLETE SUP top EQUALITY caseIgnoreMatch "
+         "ORDERING o SUBSTR s SYNTAX 1.3.6.1.4.1.1466.115.121.1.15{32} SINGLE-VALUE "
+         "COLLECTIVE NO-USER-MODIFICATION USAGE dSAOperation X-ORIGIN ( 'x' 'y' ) )"},
+        {Kind::attributeTypes, "( 1.2.3 NAME 'plain' )"},
+        {Kind::attributeTypes, "( 1.2.4 NAME 'c' SYNTAX 'not a syntax' )"},  // refused
+        {Kind::objectClasses,
+         "( 2.5.6.9 NAME 'x' SUP ( top $ y ) AUXILIARY MUST a MAY ( b $ c ) )"},
+        {Kind::objectClasses, "( 2.5.6.10 NAME 'z' )"},
+        {Kind::nameForms, "( 1.2.9 NAME 'f' OC x MUST cn X-A 'v' )"},
+        {Kind::nameForms, "( 1.2.10 NAME 'g' OC x MUST sn )"},
+        {Kind::dITStructureRules, "( 2 NAME 'r' FORM f SUP ( 1 3 ) )"},
+        {Kind::dITStructureRules, "( 4 FORM g )"},
+        {Kind::dITContentRules, "( 2.5.6.9 AUX q MUST a MAY b NOT c )"},
+        {Kind::dITContentRules, "( 2.5.6.10 )"},
+        {Kind::matchingRuleUse, "( 2.5.13.2 APPLIES ( a $ b ) )"},
+        {Kind::matchingRuleUse, "( 2.5.13.3 APPLIES c )"},
+    };
+    FullReader reader;
+    int parsed = 0;
+    for (const auto& [kind, text] : texts) {
+        SCOPED_TRACE(text);
+        const auto fresh = parseFull(kind, text, macros);
+        ASSERT_EQ(reader.read(kind, text, macros), fresh.has_value());
+        if (fresh) {
+            EXPECT_EQ(dump(reader.definition(kind)), dump(*fresh));
+            ++parsed;
+        }
+    }
+    EXPECT_EQ(parsed, 12);
+    ASSERT_TRUE(reader.read(Kind::attributeTypes, texts[0].second, macros));
+    EXPECT_EQ(dump(reader.definition(Kind::attributeTypes)),
+              "1.3.6.1.4.1.99.1|d|caseIgnoreMatch|o|s|1.3.6.1.4.1.1466.115.121.1.15{32}|"
+              "dSAOperation|STRUCTURAL|||1111|a,b,|top,||||||X-ORIGIN=x,y,");
 }
 
 }  // namespace
