@@ -13,11 +13,11 @@
 #include <cstring>
 
 namespace dsclient {
-namespace {
 
-constexpr std::size_t kReadSize = std::size_t{1} << 16U;
-// The record reader reads a line into 4096 bytes, its NUL included.
-constexpr std::size_t kPieceSize = 4095;
+LdifLines::LdifLines(int fd)
+    : fd_(fd), buffer_(std::make_unique_for_overwrite<char[]>(kPieceSize + kReadSize)) {}
+
+namespace {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
@@ -26,16 +26,16 @@ bool isDigit(char c) {
 }  // namespace
 
 bool LdifLines::fill() {
-    buffer_.erase(0, at_);
+    // What is left is less than a piece: nextPiece reads more only then.
+    held_ -= at_;
+    std::memmove(buffer_.get(), buffer_.get() + at_, held_);
     at_ = 0;
-    const std::size_t had = buffer_.size();
-    buffer_.resize(had + kReadSize);
     while (true) {
-        const ssize_t got = ::read(fd_, buffer_.data() + had, kReadSize);
+        const ssize_t got = ::read(fd_, buffer_.get() + held_, kReadSize);
         if (got < 0 && errno == EINTR) {
             continue;
         }
-        buffer_.resize(had + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+        held_ += static_cast<std::size_t>(std::max<ssize_t>(got, 0));
         if (got <= 0) {
             ended_ = true;
             failed_ = got < 0;
@@ -46,8 +46,8 @@ bool LdifLines::fill() {
 
 bool LdifLines::nextPiece() {
     while (true) {
-        const std::size_t left = buffer_.size() - at_;
-        const char* begin = buffer_.data() + at_;
+        const std::size_t left = held_ - at_;
+        const char* begin = buffer_.get() + at_;
         const auto* lf =
             static_cast<const char*>(std::memchr(begin, '\n', std::min(left, kPieceSize)));
         std::size_t length = 0;
@@ -151,6 +151,13 @@ char* LdifLines::next(std::size_t& lineNumber) {
                 }
                 lineNumber = readyLine_ + readyPassed_;
                 return line;
+            }
+            // An empty line inside the record (the rest of an index line
+            // longer than a piece can leave one) ends ldif_getline's walk
+            // over the whole record, not only over what was flushed.
+            if (readyNext_ != nullptr && *readyNext_ == '\n') {
+                muted_ = true;
+                pending_.clear();
             }
             readyNext_ = nullptr;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,7 @@ namespace dsclient {
 // refused before.
 class LdifLines {
   public:
-    explicit LdifLines(int fd) : fd_(fd) {}
+    explicit LdifLines(int fd);
 
     // The next line, NUL-terminated and valid until the next call, or
     // nullptr at the end of the file (errno 0) or when reading failed
@@ -25,6 +26,10 @@ class LdifLines {
     char* next(std::size_t& lineNumber);
 
   private:
+    static constexpr std::size_t kReadSize = std::size_t{1} << 16U;
+    // The record reader reads a line into 4096 bytes, its NUL included.
+    static constexpr std::size_t kPieceSize = 4095;
+
     // One piece as the record reader's fgets into its 4096-byte line takes
     // it: up to and including a LF, at most 4095 bytes. False at the end of
     // the file or on an error. NUL bytes must have been refused before.
@@ -36,9 +41,12 @@ class LdifLines {
     void flush();
 
     int fd_;
-    std::string buffer_;  // read from the file, not yet taken
-    std::size_t at_ = 0;  // into buffer_
-    bool ended_ = false;  // the file is read to its end (or failed)
+    // Read from the file and not yet taken: less than a piece left over and
+    // what one read adds. Never cleared: it is only ever written by read.
+    std::unique_ptr<char[]> buffer_;
+    std::size_t held_ = 0;  // bytes in buffer_
+    std::size_t at_ = 0;    // into buffer_
+    bool ended_ = false;    // the file is read to its end (or failed)
     bool failed_ = false;
     std::string piece_;     // the piece last read
     char lastChar_ = '\n';  // of the piece before

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -38,9 +39,14 @@ bool isBlankChar(char c) {
 }
 
 std::string where(const std::string& file, std::size_t line) {
-    std::string origin = file;
+    std::array<char, 24> digits{};
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), line).ptr;
+    const auto length = static_cast<std::size_t>(end - digits.data());
+    std::string origin;
+    origin.reserve(file.size() + 1 + length);
+    origin += file;
     origin += ':';
-    origin += std::to_string(line);
+    origin.append(digits.data(), length);
     return origin;
 }
 

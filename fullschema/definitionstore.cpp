@@ -237,6 +237,21 @@ void DefinitionStore::add(const FullDefinition& definition) {
     starts_.push_back(pack(definition));
 }
 
+void DefinitionStore::append(DefinitionStore&& tail) {
+    if (tail.starts_.empty()) {
+        return;
+    }
+    starts_.insert(starts_.end(), tail.starts_.begin(), tail.starts_.end());
+    for (std::unique_ptr<char[]>& block : tail.blocks_) {
+        blocks_.push_back(std::move(block));
+    }
+    // Later definitions go into the room left in the tail's last block.
+    used_ = tail.used_;
+    blockSize_ = tail.blockSize_;
+    expected_ = tail.expected_;
+    tail = DefinitionStore();
+}
+
 void DefinitionStore::replace(std::size_t index, const FullDefinition& definition) {
     starts_.at(index) = pack(definition);
 }

@@ -134,6 +134,9 @@ class DefinitionStore {
     // How many bytes `definition` packs to.
     std::size_t packedSize(const FullDefinition& definition);
     void add(const FullDefinition& definition);
+    // Takes `tail`'s definitions after this store's own, and its blocks with
+    // them: nothing is copied, and what views of them were taken stay valid.
+    void append(DefinitionStore&& tail);
     // A definition packed again in place of the one at `index`, whose bytes
     // stay unused.
     void replace(std::size_t index, const FullDefinition& definition);

@@ -1,10 +1,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <new>
 #include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -58,6 +61,86 @@ std::string_view originOf(const CollectedText::Description& description) {
     return description.originView();
 }
 
+// Below this many descriptions a kind is parsed on the calling thread alone:
+// a thread of its own would cost more than it saves.
+constexpr std::size_t kSplitAt = 4096;
+
+template <typename Descriptions>
+std::size_t textBytes(const Descriptions& descriptions, std::size_t begin, std::size_t end) {
+    std::size_t bytes = 0;
+    for (std::size_t at = begin; at < end; ++at) {
+        bytes += textOf(descriptions[at]).size();
+    }
+    return bytes;
+}
+
+// Parses descriptions [begin, end) of `kind` into `into`; the index of the
+// first that does not parse, or `end`.
+template <typename Descriptions>
+std::size_t parseRange(Kind kind, const Descriptions& descriptions, std::size_t begin,
+                       std::size_t end, const schemadesc::OidMacros& macros,
+                       DefinitionStore& into) {
+    // One buffer for every description handed to the parser, and one
+    // reader whose definitions keep their room from one to the next.
+    std::string text;
+    schemadesc::FullReader reader;
+    for (std::size_t at = begin; at < end; ++at) {
+        text.assign(textOf(descriptions[at]));
+        if (!reader.read(kind, text, macros)) {
+            return at;
+        }
+        into.add(reader.definition(kind));
+    }
+    return end;
+}
+
+// Parses a kind of many descriptions in two halves at once, the second on a
+// thread of its own, and joins them in source order: parsing through libldap
+// is most of the work of reading a large schema, and each description is
+// parsed alone. Only the parse is shared: its result, and which description
+// a failure names (the first in source order), are those of one thread.
+template <typename Descriptions>
+std::size_t parseInHalves(Kind kind, const Descriptions& descriptions,
+                          const schemadesc::OidMacros& macros, DefinitionStore& into) {
+    const std::size_t count = descriptions.size();
+    const std::size_t middle = count / 2;
+    DefinitionStore tail;
+    tail.reserve(count - middle, textBytes(descriptions, middle, count));
+    std::size_t tailFailed = count;
+    std::exception_ptr tailThrew;
+    const auto parseTail = [&] {
+        try {
+            tailFailed = parseRange(kind, descriptions, middle, count, macros, tail);
+        } catch (...) {
+            tailThrew = std::current_exception();
+        }
+    };
+    std::size_t headFailed = middle;
+    {
+        std::jthread worker;
+        try {
+            worker = std::jthread(parseTail);
+        } catch (const std::system_error&) {
+            // No thread to be had: the halves one after the other.
+        }
+        headFailed = parseRange(kind, descriptions, 0, middle, macros, into);
+        if (!worker.joinable()) {
+            parseTail();
+        }
+    }
+    if (headFailed != middle) {
+        return headFailed;
+    }
+    if (tailThrew) {
+        std::rethrow_exception(tailThrew);
+    }
+    if (tailFailed != count) {
+        return tailFailed;
+    }
+    into.append(std::move(tail));
+    return count;
+}
+
 // `descriptionsOf(kind)` gives each kind's descriptions in source order;
 // `parsed(kind)` is called once they have all been parsed.
 template <typename DescriptionsOf, typename Parsed>
@@ -66,30 +149,27 @@ std::optional<FullSchema> readAll(const DescriptionsOf& descriptionsOf, const Pa
                                   std::string& diagnostic) {
     const schemadesc::OidMacros macros(macroList);
     std::array<DefinitionStore, kindCount> definitions;
-    // One buffer for every description handed to the parser, and one
-    // reader whose definitions keep their room from one to the next.
-    std::string text;
-    schemadesc::FullReader reader;
     for (const Kind kind : schemadesc::allKinds) {
         const auto& descriptions = descriptionsOf(kind);
+        const std::size_t count = descriptions.size();
         auto& parsed = definitions[schemadesc::kindIndex(kind)];
-        // Packed, a definition takes a little less than its description.
-        std::size_t bytes = 0;
-        for (const auto& description : descriptions) {
-            bytes += textOf(description).size();
+        if (count < kSplitAt) {
+            // Packed, a definition takes a little less than its description.
+            parsed.reserve(count, textBytes(descriptions, 0, count));
+        } else {
+            parsed.reserve(count, textBytes(descriptions, 0, count / 2));
         }
-        parsed.reserve(descriptions.size(), bytes);
-        for (const auto& description : descriptions) {
-            text.assign(textOf(description));
-            if (!reader.read(kind, text, macros)) {
-                diagnostic = std::string(originOf(description));
-                diagnostic += ": ";
-                diagnostic += kindNoun(kind);
-                diagnostic += " does not parse: ";
-                diagnostic += schemadesc::excerpt(text);
-                return std::nullopt;
-            }
-            parsed.add(reader.definition(kind));
+        const std::size_t failed = count < kSplitAt
+                                       ? parseRange(kind, descriptions, 0, count, macros, parsed)
+                                       : parseInHalves(kind, descriptions, macros, parsed);
+        if (failed != count) {
+            const std::string text(textOf(descriptions[failed]));
+            diagnostic = std::string(originOf(descriptions[failed]));
+            diagnostic += ": ";
+            diagnostic += kindNoun(kind);
+            diagnostic += " does not parse: ";
+            diagnostic += schemadesc::excerpt(text);
+            return std::nullopt;
         }
         parsedAll(kind);
     }

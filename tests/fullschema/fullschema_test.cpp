@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "fullschema/describe.h"
@@ -230,5 +232,54 @@ TEST(Describe, RequiredListsGivenEmptyReadBack) {
         const auto back = schemadesc::parseFull(kind, text, noMacros);
         ASSERT_TRUE(back.has_value()) << text;
         EXPECT_EQ(fullschema::describe(kind, *back), text);
+    }
+}
+
+// A kind of many descriptions is parsed in two halves at once: the schema
+// must be the one a single pass gives, in source order, and a failure must
+// name the first description that fails, in whichever half.
+TEST(ReadFullSchema, AKindReadInHalvesIsReadAsInOne) {
+    constexpr std::size_t kCount = 6'000;
+    const auto attribute = [](std::size_t i) {
+        std::string text = "( 1.1." + std::to_string(i) + " NAME 'a" + std::to_string(i) + "'";
+        // A supertype named through a macro: the tail's definitions are
+        // packed again once it is expanded.
+        if (i == kCount - 10) {
+            text += " SUP Site:" + std::to_string(i - 1);
+        } else if (i > 0) {
+            text += " SUP a" + std::to_string(i - 1);
+        }
+        return text + " )";
+    };
+    const auto source = [&](const std::vector<std::size_t>& broken) {
+        fullschema::SourceText text;
+        text.macros = {{"Site", "1.1"}};
+        auto& attributes = text.kinds[schemadesc::kindIndex(Kind::attributeTypes)];
+        for (std::size_t i = 0; i < kCount; ++i) {
+            const bool bad = std::find(broken.begin(), broken.end(), i) != broken.end();
+            attributes.push_back({bad ? "( 1.1.x NAME )" : attribute(i), "f:" + std::to_string(i)});
+        }
+        return text;
+    };
+
+    std::string diagnostic;
+    const auto schema = fullschema::readFullSchema(source({}), diagnostic);
+    ASSERT_TRUE(schema) << diagnostic;
+    const auto& attributes = schema->definitions(Kind::attributeTypes);
+    ASSERT_EQ(attributes.size(), kCount);
+    for (std::size_t i = 0; i < kCount; ++i) {
+        ASSERT_EQ(attributes.oid(i), "1.1." + std::to_string(i));
+        ASSERT_EQ(schema->resolve(Kind::attributeTypes, "a" + std::to_string(i)), i);
+    }
+    EXPECT_EQ(attributes[kCount - 10].superiors,
+              std::vector<std::string>{"1.1." + std::to_string(kCount - 11)});
+
+    const std::string noun = ": attribute type does not parse: ( 1.1.x NAME )";
+    for (const auto& [broken, named] :
+         {std::pair{std::vector<std::size_t>{4'500}, "f:4500"},
+          std::pair{std::vector<std::size_t>{10, 4'500}, "f:10"},
+          std::pair{std::vector<std::size_t>{2'999, 3'000}, "f:2999"}}) {
+        EXPECT_FALSE(fullschema::readFullSchema(source(broken), diagnostic));
+        EXPECT_EQ(diagnostic, named + noun);
     }
 }
