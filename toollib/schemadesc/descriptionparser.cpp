@@ -245,12 +245,6 @@ void prepareForParser(const std::string& text, const OidMacros& macros, std::str
     into.append(kParserEndRun, '\0');
 }
 
-std::string withExpandedOid(const std::string& text, const OidMacros& macros) {
-    std::string prepared;
-    prepareForParser(text, macros, prepared);
-    return prepared;
-}
-
 void assignDefinitionOid(std::string& into, const char* parsed, std::string_view text,
                          const OidMacros& macros) {
     if (parsed != nullptr) {

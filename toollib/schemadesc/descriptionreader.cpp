@@ -12,14 +12,6 @@ using namespace detail;
 
 namespace {
 
-// libldap's parse of a text already made ready with prepareForParser.
-template <class T, T* (*Parse)(const char*, int*, const char**, unsigned)>
-T* parsedFrom(const std::string& prepared) {
-    int code = 0;
-    const char* rest = nullptr;
-    return Parse(prepared.c_str(), &code, &rest, LDAP_SCHEMA_ALLOW_ALL);
-}
-
 // No empty NAME, and at least an OID or a NAME.
 bool usableNames(const CStringList& names, std::string_view oid) {
     for (const std::string_view name : names) {
@@ -47,12 +39,7 @@ void LdapClassFree::operator()(ldap_objectclass* parsed) const {
 }
 
 bool AttrReader::read(const std::string& text, const OidMacros& macros) {
-    parsed_.reset();
-    if (hasNul(text)) {
-        return false;
-    }
-    prepareForParser(text, macros, padded_);
-    parsed_.reset(parsedFrom<LDAPAttributeType, ldap_str2attributetype>(padded_));
+    parsed_.reset(parsedIn<LDAPAttributeType, ldap_str2attributetype>(text, macros, padded_));
     if (!parsed_) {
         return false;
     }
@@ -87,12 +74,7 @@ AttrUsage AttrReader::usage() const {
 }
 
 bool ClassReader::read(const std::string& text, const OidMacros& macros) {
-    parsed_.reset();
-    if (hasNul(text)) {
-        return false;
-    }
-    prepareForParser(text, macros, padded_);
-    parsed_.reset(parsedFrom<LDAPObjectClass, ldap_str2objectclass>(padded_));
+    parsed_.reset(parsedIn<LDAPObjectClass, ldap_str2objectclass>(text, macros, padded_));
     if (!parsed_) {
         return false;
     }

@@ -100,19 +100,6 @@ const char* classKeyword(int kind) {
     }
 }
 
-// libldap's parse of a description whose OID may be a macro, made ready in
-// `padded`: null for a text with a NUL byte or one libldap rejects.
-template <class T, T* (*Parse)(const char*, int*, const char**, unsigned), void (*Free)(T*)>
-LdapPtr<T, Free> parsedIn(const std::string& text, const OidMacros& macros, std::string& padded) {
-    if (hasNul(text)) {
-        return nullptr;
-    }
-    prepareForParser(text, macros, padded);
-    int code = 0;
-    const char* rest = nullptr;
-    return LdapPtr<T, Free>(Parse(padded.c_str(), &code, &rest, LDAP_SCHEMA_ALLOW_ALL));
-}
-
 // Each kind's reading: false when the description does not parse. Every
 // field of the kind is written, so a definition read before leaves nothing
 // behind; the fields of other kinds stay as they were (empty, for a
@@ -120,7 +107,8 @@ LdapPtr<T, Free> parsedIn(const std::string& text, const OidMacros& macros, std:
 
 bool wholeSyntax(const std::string& text, const OidMacros& macros, FullDefinition& d,
                  std::string& padded) {
-    const auto p = parsedIn<LDAPSyntax, ldap_str2syntax, ldap_syntax_free>(text, macros, padded);
+    const auto p =
+        parsedWithOid<LDAPSyntax, ldap_str2syntax, ldap_syntax_free>(text, macros, padded);
     if (!p) {
         return false;
     }
@@ -130,7 +118,7 @@ bool wholeSyntax(const std::string& text, const OidMacros& macros, FullDefinitio
 
 bool wholeMatchingRule(const std::string& text, const OidMacros& macros, FullDefinition& d,
                        std::string& padded) {
-    const auto p = parsedIn<LDAPMatchingRule, ldap_str2matchingrule, ldap_matchingrule_free>(
+    const auto p = parsedWithOid<LDAPMatchingRule, ldap_str2matchingrule, ldap_matchingrule_free>(
         text, macros, padded);
     if (!p) {
         return false;
@@ -146,7 +134,7 @@ bool wholeMatchingRule(const std::string& text, const OidMacros& macros, FullDef
 bool wholeRuleUse(const std::string& text, const OidMacros& macros, FullDefinition& d,
                   std::string& padded) {
     const auto p =
-        parsedIn<LDAPMatchingRuleUse, ldap_str2matchingruleuse, ldap_matchingruleuse_free>(
+        parsedWithOid<LDAPMatchingRuleUse, ldap_str2matchingruleuse, ldap_matchingruleuse_free>(
             text, macros, padded);
     if (!p) {
         return false;
@@ -161,8 +149,9 @@ bool wholeRuleUse(const std::string& text, const OidMacros& macros, FullDefiniti
 
 bool wholeAttributeType(const std::string& text, const OidMacros& macros, FullDefinition& d,
                         std::string& padded) {
-    const auto p = parsedIn<LDAPAttributeType, ldap_str2attributetype, ldap_attributetype_free>(
-        text, macros, padded);
+    const auto p =
+        parsedWithOid<LDAPAttributeType, ldap_str2attributetype, ldap_attributetype_free>(
+            text, macros, padded);
     if (!p) {
         return false;
     }
@@ -190,7 +179,7 @@ bool wholeAttributeType(const std::string& text, const OidMacros& macros, FullDe
 
 bool wholeObjectClass(const std::string& text, const OidMacros& macros, FullDefinition& d,
                       std::string& padded) {
-    const auto p = parsedIn<LDAPObjectClass, ldap_str2objectclass, ldap_objectclass_free>(
+    const auto p = parsedWithOid<LDAPObjectClass, ldap_str2objectclass, ldap_objectclass_free>(
         text, macros, padded);
     if (!p) {
         return false;
@@ -208,7 +197,7 @@ bool wholeObjectClass(const std::string& text, const OidMacros& macros, FullDefi
 
 bool wholeContentRule(const std::string& text, const OidMacros& macros, FullDefinition& d,
                       std::string& padded) {
-    const auto p = parsedIn<LDAPContentRule, ldap_str2contentrule, ldap_contentrule_free>(
+    const auto p = parsedWithOid<LDAPContentRule, ldap_str2contentrule, ldap_contentrule_free>(
         text, macros, padded);
     if (!p) {
         return false;
@@ -227,7 +216,7 @@ bool wholeContentRule(const std::string& text, const OidMacros& macros, FullDefi
 bool wholeNameForm(const std::string& text, const OidMacros& macros, FullDefinition& d,
                    std::string& padded) {
     const auto p =
-        parsedIn<LDAPNameForm, ldap_str2nameform, ldap_nameform_free>(text, macros, padded);
+        parsedWithOid<LDAPNameForm, ldap_str2nameform, ldap_nameform_free>(text, macros, padded);
     if (!p || p->nf_objectclass == nullptr) {
         return false;
     }

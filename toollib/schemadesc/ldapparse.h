@@ -37,7 +37,6 @@ std::string forParser(std::string_view text);
 // for the kinds whose OID libldap accepts only in numeric form; into
 // `into`, whose room a reader keeps from one description to the next.
 void prepareForParser(const std::string& text, const OidMacros& macros, std::string& into);
-std::string withExpandedOid(const std::string& text, const OidMacros& macros);
 
 // The definition's own OID after macro expansion. libldap hands back nothing
 // for a quoted OID, so that one comes from the text.
@@ -70,14 +69,30 @@ LdapPtr<T, Free> parsedBy(const std::string& text) {
     return LdapPtr<T, Free>(Parse(text.c_str(), &code, &rest, LDAP_SCHEMA_ALLOW_ALL));
 }
 
-// The parse of a description whose OID may be a macro: nothing for a text
-// with a NUL byte or one libldap rejects.
-template <class T, T* (*Parse)(const char*, int*, const char**, unsigned), void (*Free)(T*)>
-LdapPtr<T, Free> parsedWithOid(const std::string& text, const OidMacros& macros) {
+// The parse of a description whose OID may be a macro, made ready in
+// `padded` (room a reader keeps from one description to the next): null
+// for a text with a NUL byte or one libldap rejects. The caller frees it.
+template <class T, T* (*Parse)(const char*, int*, const char**, unsigned)>
+T* parsedIn(const std::string& text, const OidMacros& macros, std::string& padded) {
     if (hasNul(text)) {
         return nullptr;
     }
-    return parsedBy<T, Parse, Free>(withExpandedOid(text, macros));
+    prepareForParser(text, macros, padded);
+    int code = 0;
+    const char* rest = nullptr;
+    return Parse(padded.c_str(), &code, &rest, LDAP_SCHEMA_ALLOW_ALL);
+}
+
+// The same, freed with `Free`; without `padded`, in room of its own.
+template <class T, T* (*Parse)(const char*, int*, const char**, unsigned), void (*Free)(T*)>
+LdapPtr<T, Free> parsedWithOid(const std::string& text, const OidMacros& macros,
+                               std::string& padded) {
+    return LdapPtr<T, Free>(parsedIn<T, Parse>(text, macros, padded));
+}
+template <class T, T* (*Parse)(const char*, int*, const char**, unsigned), void (*Free)(T*)>
+LdapPtr<T, Free> parsedWithOid(const std::string& text, const OidMacros& macros) {
+    std::string padded;
+    return parsedWithOid<T, Parse, Free>(text, macros, padded);
 }
 
 // A DIT structure rule: libldap rejects every SUP clause, so the clause is
