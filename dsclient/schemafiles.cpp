@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
