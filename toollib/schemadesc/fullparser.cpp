@@ -82,14 +82,14 @@ bool takeCommon(FullDefinition& d, char** names, const char* desc, int obsolete,
 
 // libldap's keyword order (0..3); anything else is taken as the one that
 // marks the attribute least, as the listing's parse does.
-const char* usageKeyword(int usage) {
-    constexpr std::array<const char*, 4> keywords{"userApplications", "directoryOperation",
-                                                  "distributedOperation", "dSAOperation"};
+std::string_view usageKeyword(int usage) {
+    constexpr std::array<std::string_view, 4> keywords{"userApplications", "directoryOperation",
+                                                       "distributedOperation", "dSAOperation"};
     const bool known = usage >= 0 && usage < static_cast<int>(keywords.size());
     return keywords[static_cast<std::size_t>(known ? usage : 1)];
 }
 
-const char* classKeyword(int kind) {
+std::string_view classKeyword(int kind) {
     switch (kind) {
         case LDAP_SCHEMA_STRUCTURAL:
             return "STRUCTURAL";
