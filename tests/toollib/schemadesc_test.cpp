@@ -270,6 +270,8 @@ TEST(ParseFull, TextsThatDoNotParse) {
         {Kind::dITStructureRules, "( 1 FORM f SUP ( ) )", "an empty SUP list"},
         {Kind::dITStructureRules, "( 1 FORM f SUP x )", "a SUP that is no rule id"},
         {Kind::dITStructureRules, "( 1 FORM f SUP 2 SUP 3 )", "SUP twice"},
+        {Kind::dITStructureRules, "( 4294967297 FORM f )", "a rule id too large for a number"},
+        {Kind::dITStructureRules, "( 77777777777777777777 FORM f )", "a rule id that wraps"},
         {Kind::nameForms, "( 1.2.3 NAME 'f' MUST cn )", "a name form without OC"},
         {Kind::nameForms, "( NoSuch:1 NAME 'f' OC c MUST cn )", "an OID that is no number"},
     };

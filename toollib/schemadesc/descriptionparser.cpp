@@ -337,6 +337,15 @@ LdapPtr<LDAPStructureRule, ldap_structurerule_free> parsedRule(const std::string
     if (!parsed || !parsed->sr_nameform) {
         return nullptr;
     }
+    // libldap reads the rule's own id into an int without a range check: an
+    // id too large came back as some other number, negative ones included,
+    // and was listed as a rule that no longer read back. Such an id is
+    // refused, as one of SUP is.
+    const auto token = findOidToken(rest);
+    if (!token || parseRuleId(std::string_view(rest).substr(
+                      token->begin, token->end - token->begin)) != parsed->sr_ruleid) {
+        return nullptr;
+    }
     return parsed;
 }
 
